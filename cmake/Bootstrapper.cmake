@@ -1,0 +1,53 @@
+# add_bootstrapper(<target>
+#     [OUTPUT_NAME <name>]
+#     [PAYLOADS <resource id> <file> ...]
+#     [DEPENDS <target> ...])
+#
+# Makes one variant of the setup executable: the entry point, the bootstrapper's code,
+# the common resources (dialogs, icons, licence, manifest) and the given files as
+# resources of type "BIN", language English (United Kingdom). Test variants use it to
+# carry other payloads than the shipped product.
+function(add_bootstrapper target)
+    cmake_parse_arguments(PARSE_ARGV 1 BOOT "" "OUTPUT_NAME" "PAYLOADS;DEPENDS")
+
+    list(LENGTH BOOT_PAYLOADS count)
+    math(EXPR odd "${count} % 2")
+    if(odd)
+        message(FATAL_ERROR "add_bootstrapper(${target}): PAYLOADS takes pairs of id and file")
+    endif()
+
+    set(script "#include \"${ORVANTA_RESOURCE_SCRIPT}\"\n")
+    string(APPEND script "LANGUAGE LANG_ENGLISH, SUBLANG_ENGLISH_UK\n")
+    set(files)
+    set(index 0)
+    while(index LESS count)
+        list(GET BOOT_PAYLOADS ${index} id)
+        math(EXPR next "${index} + 1")
+        list(GET BOOT_PAYLOADS ${next} file)
+        string(APPEND script "${id} BIN \"${file}\"\n")
+        list(APPEND files ${file})
+        math(EXPR index "${index} + 2")
+    endwhile()
+
+    set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc)
+    file(CONFIGURE OUTPUT ${rc} CONTENT "${script}" @ONLY)
+    set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS "${files};${ORVANTA_RESOURCE_DEPENDS}")
+
+    add_executable(${target} WIN32 $<TARGET_OBJECTS:orvanta_main> ${rc})
+    target_link_libraries(${target} PRIVATE orvanta_core)
+    target_include_directories(${target} PRIVATE ${ORVANTA_RESOURCE_DIR})
+    # The shipped file is over 500 MB and is mapped twice (as the process image and as
+    # the view the resource walk reads), so it needs more than 2 GB of address space to
+    # be safe. A file alignment of 4096 lets Wine map the image lazily instead of
+    # reading all of it into memory at start-up.
+    target_link_options(${target} PRIVATE
+        -municode -mwindows
+        -Wl,--large-address-aware
+        -Wl,--file-alignment,4096)
+    if(BOOT_OUTPUT_NAME)
+        set_target_properties(${target} PROPERTIES OUTPUT_NAME ${BOOT_OUTPUT_NAME})
+    endif()
+    if(BOOT_DEPENDS)
+        add_dependencies(${target} ${BOOT_DEPENDS})
+    endif()
+endfunction()

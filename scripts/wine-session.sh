@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Runs a command with a Wine prefix of its own and that prefix's server started inside the
+# current display session, then stops the server. Usage: wine-session.sh PREFIX COMMAND...
+set -uo pipefail
+prefix=$1
+shift
+
+export WINEPREFIX=$prefix
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEARCH=win64
+
+# A server left over from a call without a display would break every window later on.
+wineserver -k 2>/dev/null || true
+wineserver -w 2>/dev/null || true
+
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "making the Wine prefix $WINEPREFIX (once)"
+    mkdir -p "$WINEPREFIX"
+    # Mono and Gecko cannot be downloaded here and are not needed.
+    WINEDLLOVERRIDES="mscoree,mshtml=" wineboot --init >/dev/null 2>&1
+    # Without a window manager Wine waits about 2 s whenever a window is hidden; with
+    # unmanaged windows it does not, and it draws the title bars itself.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    wineserver -w
+fi
+
+wineserver -p
+"$@"
+status=$?
+wineserver -k 2>/dev/null || true
+exit $status

@@ -1,0 +1,31 @@
+#include "workspace/ScopedFile.h"
+
+#include <windows.h>
+
+namespace {
+constexpr ULONGLONG kDeleteRetryMilliseconds = 2000;
+}
+
+bool DeleteWithRetry(const std::wstring& path) {
+    const ULONGLONG start = GetTickCount64();
+    for (;;) {
+        if (DeleteFileW(path.c_str())) {
+            return true;
+        }
+        if (GetTickCount64() >= start + kDeleteRetryMilliseconds) {
+            return false;
+        }
+        Sleep(1);
+    }
+}
+
+ScopedFile::~ScopedFile() {
+    if (!armed || path.empty()) {
+        return;
+    }
+    // Existence is checked once: a file that is absent now is not waited for.
+    if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        return;
+    }
+    DeleteWithRetry(path);
+}

@@ -1,0 +1,312 @@
+#include "Driver.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+std::vector<wchar_t> BuildEnvironment(const std::map<std::wstring, std::wstring>& overrides) {
+    // Keep the parent's variables, with the overridden names replaced (names compare
+    // without case on Windows).
+    std::map<std::wstring, std::wstring> merged;
+    std::map<std::wstring, std::wstring> originalNames;
+    LPWCH block = GetEnvironmentStringsW();
+    for (const wchar_t* entry = block; *entry; entry += wcslen(entry) + 1) {
+        std::wstring text(entry);
+        const auto equals = text.find(L'=', 1);
+        if (equals == std::wstring::npos) {
+            continue;
+        }
+        std::wstring name = text.substr(0, equals);
+        std::wstring key = name;
+        CharUpperW(key.data());
+        merged[key] = text.substr(equals + 1);
+        originalNames[key] = name;
+    }
+    FreeEnvironmentStringsW(block);
+    for (const auto& [name, value] : overrides) {
+        std::wstring key = name;
+        CharUpperW(key.data());
+        merged[key] = value;
+        originalNames[key] = name;
+    }
+    std::vector<wchar_t> result;
+    for (const auto& [key, value] : merged) {
+        const std::wstring entry = originalNames[key] + L"=" + value;
+        result.insert(result.end(), entry.begin(), entry.end());
+        result.push_back(L'\0');
+    }
+    result.push_back(L'\0');
+    return result;
+}
+
+struct WindowSearch {
+    DWORD processId;
+    const std::wstring* className;
+    const std::wstring* caption;
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<WindowSearch*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (search->processId != 0 && owner != search->processId) {
+        return TRUE;
+    }
+    if (!IsWindowVisible(window)) {
+        return TRUE;
+    }
+    wchar_t className[256] = {};
+    GetClassNameW(window, className, 256);
+    if (*search->className != className) {
+        return TRUE;
+    }
+    if (!search->caption->empty() && WindowText(window) != *search->caption) {
+        return TRUE;
+    }
+    search->found = window;
+    return FALSE;
+}
+
+HWND FindWindowOf(DWORD processId, const std::wstring& className, const std::wstring& caption,
+                  DWORD milliseconds) {
+    const ULONGLONG deadline = GetTickCount64() + milliseconds;
+    do {
+        WindowSearch search{processId, &className, &caption, nullptr};
+        EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+        if (search.found) {
+            return search.found;
+        }
+        Sleep(50);
+    } while (GetTickCount64() < deadline);
+    return nullptr;
+}
+
+} // namespace
+
+Launched::Launched(const std::wstring& program, const std::wstring& arguments,
+                   const std::map<std::wstring, std::wstring>& environment,
+                   const std::wstring& currentDirectory) {
+    std::wstring commandLine = L"\"" + program + L"\"";
+    if (!arguments.empty()) {
+        commandLine += L" " + arguments;
+    }
+    std::vector<wchar_t> mutableLine(commandLine.begin(), commandLine.end());
+    mutableLine.push_back(L'\0');
+    std::vector<wchar_t> block = BuildEnvironment(environment);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(program.c_str(), mutableLine.data(), nullptr, nullptr, FALSE,
+                        CREATE_UNICODE_ENVIRONMENT, block.data(),
+                        currentDirectory.empty() ? nullptr : currentDirectory.c_str(), &startup,
+                        &info)) {
+        ADD_FAILURE() << "CreateProcessW failed with " << GetLastError();
+        return;
+    }
+    CloseHandle(info.hThread);
+    process_ = info.hProcess;
+    processId_ = info.dwProcessId;
+}
+
+Launched::~Launched() {
+    if (process_) {
+        if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(process_, 0xDEAD);
+            WaitForSingleObject(process_, 5000);
+        }
+        CloseHandle(process_);
+    }
+}
+
+bool Launched::Wait(DWORD milliseconds) {
+    return process_ && WaitForSingleObject(process_, milliseconds) == WAIT_OBJECT_0;
+}
+
+DWORD Launched::ExitCode(DWORD milliseconds) {
+    if (!Wait(milliseconds)) {
+        ADD_FAILURE() << "the process did not end in time";
+        return 0xDEAD;
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process_, &code);
+    return code;
+}
+
+HWND WaitForWindow(DWORD processId, const std::wstring& className, const std::wstring& caption,
+                   DWORD milliseconds) {
+    return processId ? FindWindowOf(processId, className, caption, milliseconds) : nullptr;
+}
+
+HWND WaitForAnyWindow(const std::wstring& className, const std::wstring& caption,
+                      DWORD milliseconds) {
+    return FindWindowOf(0, className, caption, milliseconds);
+}
+
+bool WaitForWindowGone(HWND window, DWORD milliseconds) {
+    const ULONGLONG deadline = GetTickCount64() + milliseconds;
+    while (IsWindow(window) && IsWindowVisible(window)) {
+        if (GetTickCount64() >= deadline) {
+            return false;
+        }
+        Sleep(50);
+    }
+    return true;
+}
+
+std::wstring WindowText(HWND window) {
+    // WM_GETTEXT is marshalled across processes, unlike most messages with buffers.
+    const LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    const LRESULT copied = SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<size_t>(copied));
+    return text;
+}
+
+std::wstring MessageBoxText(HWND box) {
+    HWND label = GetDlgItem(box, 0xFFFF);
+    return label ? WindowText(label) : std::wstring();
+}
+
+std::vector<int> ButtonIds(HWND dialog) {
+    std::vector<int> ids;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t className[64] = {};
+        GetClassNameW(child, className, 64);
+        const LONG style = GetWindowLongW(child, GWL_STYLE);
+        const LONG kind = style & BS_TYPEMASK;
+        if (std::wstring(className) == L"Button" && IsWindowVisible(child) &&
+            (kind == BS_PUSHBUTTON || kind == BS_DEFPUSHBUTTON)) {
+            ids.push_back(GetDlgCtrlID(child));
+        }
+    }
+    return ids;
+}
+
+void Press(HWND dialog, int id) {
+    HWND button = GetDlgItem(dialog, id);
+    if (button) {
+        PostMessageW(button, BM_CLICK, 0, 0);
+    } else {
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+    }
+}
+
+void Close(HWND window) { PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0); }
+
+void PressEscape(HWND dialog) {
+    HWND target = dialog;
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    const DWORD thread = GetWindowThreadProcessId(dialog, nullptr);
+    if (GetGUIThreadInfo(thread, &info) && info.hwndFocus) {
+        target = info.hwndFocus;
+    }
+    PostMessageW(target, WM_KEYDOWN, VK_ESCAPE, 0);
+    PostMessageW(target, WM_KEYUP, VK_ESCAPE, 0xC0000001);
+}
+
+namespace {
+
+// The pixels of a screen rectangle, as 32-bit BGRX values.
+std::vector<DWORD> Capture(HDC source, int x, int y, int width, int height) {
+    HDC memory = CreateCompatibleDC(source);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, source, x, y, SRCCOPY);
+    GdiFlush();
+    std::vector<DWORD> pixels(static_cast<const DWORD*>(bits), static_cast<const DWORD*>(bits) + width * height);
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    return pixels;
+}
+
+// The same icon drawn here over the given background colour.
+std::vector<DWORD> Render(HICON icon, int width, int height, COLORREF background) {
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    HBRUSH brush = CreateSolidBrush(background);
+    RECT all{0, 0, width, height};
+    FillRect(memory, &all, brush);
+    DeleteObject(brush);
+    DrawIconEx(memory, 0, 0, icon, width, height, 0, nullptr, DI_NORMAL);
+    std::vector<DWORD> pixels = Capture(memory, 0, 0, width, height);
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+long long Distance(const std::vector<DWORD>& a, const std::vector<DWORD>& b) {
+    long long sum = 0;
+    for (size_t i = 0; i < a.size() && i < b.size(); ++i) {
+        for (int shift = 0; shift < 24; shift += 8) {
+            sum += std::abs(static_cast<int>((a[i] >> shift) & 0xFF) - static_cast<int>((b[i] >> shift) & 0xFF));
+        }
+    }
+    return sum;
+}
+
+} // namespace
+
+UINT MessageBoxIcon(HWND box) {
+    // Icon handles are not shared between processes, so the icon is told by its pixels:
+    // the box is raised, its icon control copied from the screen and compared with each
+    // system icon drawn here.
+    HWND iconControl = GetDlgItem(box, 0x14); // Windows
+    if (!iconControl) {
+        iconControl = GetDlgItem(box, 0x440); // Wine
+    }
+    if (!iconControl || !IsWindowVisible(iconControl)) {
+        return 0;
+    }
+    SetWindowPos(box, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Sleep(200);
+    RECT rect{};
+    GetWindowRect(iconControl, &rect);
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    HDC screen = GetDC(nullptr);
+    const std::vector<DWORD> shown = Capture(screen, rect.left, rect.top, width, height);
+    ReleaseDC(nullptr, screen);
+    if (shown.empty()) {
+        return 0;
+    }
+    const DWORD corner = shown.front();
+    const COLORREF background = RGB((corner >> 16) & 0xFF, (corner >> 8) & 0xFF, corner & 0xFF);
+
+    const struct {
+        LPCWSTR id;
+        UINT style;
+    } icons[] = {{IDI_ASTERISK, MB_ICONINFORMATION},
+                 {IDI_HAND, MB_ICONERROR},
+                 {IDI_EXCLAMATION, MB_ICONWARNING},
+                 {IDI_QUESTION, MB_ICONQUESTION}};
+    UINT best = 0;
+    long long bestDistance = -1;
+    for (const auto& icon : icons) {
+        const long long distance = Distance(shown, Render(LoadIconW(nullptr, icon.id), width, height, background));
+        if (bestDistance < 0 || distance < bestDistance) {
+            bestDistance = distance;
+            best = icon.style;
+        }
+    }
+    // A blank control matches no icon well.
+    const long long blank = Distance(shown, std::vector<DWORD>(shown.size(), corner));
+    return bestDistance * 4 < blank ? best : 0;
+}

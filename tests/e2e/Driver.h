@@ -1,0 +1,57 @@
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+// Starts a program of the build as a separate process, with chosen environment variables
+// replaced, so that the tests can find its windows, press its buttons and read its full
+// 32-bit exit code.
+class Launched {
+  public:
+    Launched(const std::wstring& program, const std::wstring& arguments,
+             const std::map<std::wstring, std::wstring>& environment = {},
+             const std::wstring& currentDirectory = {});
+    Launched(const Launched&) = delete;
+    Launched& operator=(const Launched&) = delete;
+    // A process still running when the test ends is killed.
+    ~Launched();
+
+    DWORD id() const { return processId_; }
+    // Waits for the process to end; returns false when it is still running after the time.
+    bool Wait(DWORD milliseconds);
+    // The exit code once ended; fails the test when the process does not end in time.
+    DWORD ExitCode(DWORD milliseconds = 60000);
+
+  private:
+    HANDLE process_ = nullptr;
+    DWORD processId_ = 0;
+};
+
+// A top-level window of the class (and, when given, the caption) owned by the process,
+// waited for up to the time; null when none appeared.
+HWND WaitForWindow(DWORD processId, const std::wstring& className, const std::wstring& caption = {},
+                   DWORD milliseconds = 20000);
+// Like WaitForWindow, but for any process.
+HWND WaitForAnyWindow(const std::wstring& className, const std::wstring& caption,
+                      DWORD milliseconds = 20000);
+// Waits until no visible top-level window of the class remains for the process.
+bool WaitForWindowGone(HWND window, DWORD milliseconds = 20000);
+
+std::wstring WindowText(HWND window);
+// The message text of a message box (its static control 0xFFFF).
+std::wstring MessageBoxText(HWND box);
+// The ids of the push buttons of a dialog or message box, in creation order.
+std::vector<int> ButtonIds(HWND dialog);
+// Presses a button without waiting for what the press opens.
+void Press(HWND dialog, int id);
+// What the close box does.
+void Close(HWND window);
+// Posts Escape to the focused control of the dialog's thread.
+void PressEscape(HWND dialog);
+
+// The style bits of a message box's icon, compared by the system icon it shows:
+// MB_ICONINFORMATION, MB_ICONERROR, MB_ICONWARNING, MB_ICONQUESTION or 0.
+UINT MessageBoxIcon(HWND box);

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// A fresh directory under the temporary directory, removed with everything in it when
+// the object goes. The path ends in a backslash.
+class TempDir {
+  public:
+    explicit TempDir(const std::wstring& label = L"t");
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    ~TempDir();
+
+    const std::wstring& path() const { return path_; }
+    std::wstring operator/(const std::wstring& name) const { return path_ + name; }
+
+  private:
+    std::wstring path_;
+};
+
+void RemoveTree(const std::wstring& path);
+
+std::string ReadBytes(const std::wstring& path);
+void WriteBytes(const std::wstring& path, const std::string& bytes);
+bool FileExists(const std::wstring& path);
+bool DirectoryExists(const std::wstring& path);
+
+// Names of the entries of a directory, without "." and "..", sorted.
+std::vector<std::wstring> ListDirectory(const std::wstring& directory);
+
+// The directory of the running test executable, ending in a backslash; the build puts
+// every test program and every variant of the bootstrapper there.
+std::wstring BinDirectory();
+
+std::wstring Utf8ToWide(const std::string& text);
