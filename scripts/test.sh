@@ -6,9 +6,10 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
 bash scripts/install-deps.sh
-cmake --preset release >/dev/null
-cmake --build --preset release
+build=${ORVANTA_BUILD_DIR:-$root/build}
+cmake --preset release -B "$build" >/dev/null
+cmake --build "$build" -j2
 
 xvfb-run -a -s "-screen 0 1024x768x24" \
-    bash scripts/wine-session.sh "$root/build/wineprefix" \
-    ctest --preset release "$@"
+    bash scripts/wine-session.sh "$build/wineprefix" \
+    ctest --test-dir "$build" -j2 --output-on-failure --timeout 300 "$@"
