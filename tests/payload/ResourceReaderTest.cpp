@@ -128,13 +128,15 @@ TEST_F(ResourceReaderTest, CopiesEverySizeAroundTheChunkLengthExactly) {
 // Every structure the walk reads must lie inside the resource data, the data inside the
 // section, and the section inside the file.
 TEST_F(ResourceReaderTest, RefusesEveryStructureOutsideItsBounds) {
-    const PeFile valid = BuildPe(Root({Named(L"BIN", {BinPayload(135, kSmall)})}));
+    const PeFile valid = BuildPe(
+        Root({Named(L"ABC", {BinPayload(1, kDecoy)}), Named(L"BIN", {BinPayload(135, kSmall)})}));
     const uint32_t rsrc = valid.resourceStart;
     const uint32_t size = static_cast<uint32_t>(valid.bytes.size()) - rsrc;
     const uint32_t root = rsrc + valid.directories[0];
-    const uint32_t binEntry = root + 16;
-    const uint32_t languageEntry = rsrc + valid.directories[2] + 16;
-    const uint32_t data = rsrc + valid.dataEntries[0];
+    const uint32_t abcEntry = root + 16;
+    const uint32_t binEntry = root + 24;
+    const uint32_t languageEntry = rsrc + valid.directories[4] + 16;
+    const uint32_t data = rsrc + valid.dataEntries[1];
     const struct {
         const char* what;
         std::function<void(std::string&)> damage;
@@ -153,6 +155,9 @@ TEST_F(ResourceReaderTest, RefusesEveryStructureOutsideItsBounds) {
          "ResourceDir::GetChildWithName"},
         {"name running past the end",
          [&](std::string& f) { Put16(f, rsrc + (Get32(f, binEntry) & 0xFFFF), 0xFFFF); },
+         "ResourceDir::GetChildWithName"},
+        {"an earlier name running past the end",
+         [&](std::string& f) { Put16(f, rsrc + (Get32(f, abcEntry) & 0xFFFF), 0xFFFF); },
          "ResourceDir::GetChildWithName"},
         {"subdirectory outside",
          [&](std::string& f) { Put32(f, binEntry + 4, 0x80000000u | (size - 8)); },
