@@ -1,7 +1,9 @@
 #include "PeWriter.h"
 
+#include <algorithm>
 #include <cstring>
 #include <deque>
+#include <map>
 
 ResourceNode Named(std::wstring name, std::vector<ResourceNode> children) {
     ResourceNode node;
@@ -64,16 +66,14 @@ uint32_t AlignUp(uint32_t value, uint32_t alignment) {
     return (value + alignment - 1) / alignment * alignment;
 }
 
+// Named entries first, each group in the order given.
 std::vector<const ResourceNode*> Ordered(const ResourceNode& directory) {
     std::vector<const ResourceNode*> entries;
-    for (const ResourceNode& child : directory.children) {
-        if (child.named) {
-            entries.push_back(&child);
-        }
-    }
-    for (const ResourceNode& child : directory.children) {
-        if (!child.named) {
-            entries.push_back(&child);
+    for (const bool named : {true, false}) {
+        for (const ResourceNode& child : directory.children) {
+            if (child.named == named) {
+                entries.push_back(&child);
+            }
         }
     }
     return entries;
@@ -82,10 +82,7 @@ std::vector<const ResourceNode*> Ordered(const ResourceNode& directory) {
 // Directories breadth first, then names, then data entries, then the data, as resource
 // compilers lay them out.
 PeFile LayOut(const ResourceNode& root, uint32_t rva) {
-    PeFile out;
-    std::vector<const ResourceNode*> directories;
-    std::vector<const ResourceNode*> data;
-    std::vector<const ResourceNode*> names;
+    std::vector<const ResourceNode*> directories, names, data;
     for (std::deque<const ResourceNode*> queue{&root}; !queue.empty(); queue.pop_front()) {
         directories.push_back(queue.front());
         for (const ResourceNode* child : Ordered(*queue.front())) {
@@ -99,68 +96,51 @@ PeFile LayOut(const ResourceNode& root, uint32_t rva) {
             }
         }
     }
-    auto offsetOf = [](const std::vector<const ResourceNode*>& list,
-                       const std::vector<uint32_t>& offsets, const ResourceNode* node) {
-        for (std::size_t index = 0; index < list.size(); ++index) {
-            if (list[index] == node) {
-                return offsets[index];
-            }
-        }
-        return 0u;
-    };
+    PeFile out;
+    std::map<const ResourceNode*, uint32_t> at, nameAt, bytesAt;
     uint32_t end = 0;
-    for (const ResourceNode* directory : directories) {
-        out.directories.push_back(end);
-        end += 16 + 8 * static_cast<uint32_t>(directory->children.size());
+    for (const ResourceNode* node : directories) {
+        out.directories.push_back(at[node] = end);
+        end += 16 + 8 * static_cast<uint32_t>(node->children.size());
     }
-    std::vector<uint32_t> nameOffsets;
     for (const ResourceNode* node : names) {
-        nameOffsets.push_back(end);
+        nameAt[node] = end;
         end = AlignUp(end + 2 + 2 * static_cast<uint32_t>(node->name.size()), 4);
     }
-    for (std::size_t index = 0; index < data.size(); ++index) {
-        out.dataEntries.push_back(end);
+    for (const ResourceNode* node : data) {
+        out.dataEntries.push_back(at[node] = end);
         end += 16;
     }
     out.treeSize = end;
-    std::vector<uint32_t> dataOffsets;
     for (const ResourceNode* node : data) {
-        dataOffsets.push_back(end);
+        bytesAt[node] = end;
         end = AlignUp(end + static_cast<uint32_t>(node->data.size()), 8);
     }
 
     std::string& bytes = out.bytes;
     bytes.assign(AlignUp(end, 0x200), '\0');
-    for (std::size_t index = 0; index < directories.size(); ++index) {
-        const uint32_t at = out.directories[index];
-        const auto entries = Ordered(*directories[index]);
-        uint16_t namedCount = 0;
-        for (const ResourceNode* entry : entries) {
-            namedCount += entry->named;
-        }
-        Put16(bytes, at + 12, namedCount);
-        Put16(bytes, at + 14, static_cast<uint16_t>(entries.size() - namedCount));
+    for (const ResourceNode* node : directories) {
+        const auto entries = Ordered(*node);
+        const auto named = std::count_if(entries.begin(), entries.end(),
+                                         [](const ResourceNode* entry) { return entry->named; });
+        Put16(bytes, at[node] + 12, static_cast<uint16_t>(named));
+        Put16(bytes, at[node] + 14, static_cast<uint16_t>(entries.size() - named));
         for (std::size_t slot = 0; slot < entries.size(); ++slot) {
             const ResourceNode* entry = entries[slot];
-            const uint32_t nameWord =
-                entry->named ? 0x80000000u | offsetOf(names, nameOffsets, entry) : entry->id;
-            const uint32_t target =
-                entry->isData ? offsetOf(data, out.dataEntries, entry)
-                              : 0x80000000u | offsetOf(directories, out.directories, entry);
-            Put32(bytes, at + 16 + 8 * slot, nameWord);
-            Put32(bytes, at + 20 + 8 * slot, target);
+            Put32(bytes, at[node] + 16 + 8 * slot,
+                  entry->named ? 0x80000000u | nameAt[entry] : entry->id);
+            Put32(bytes, at[node] + 20 + 8 * slot,
+                  entry->isData ? at[entry] : 0x80000000u | at[entry]);
         }
     }
-    for (std::size_t index = 0; index < names.size(); ++index) {
-        Put16(bytes, nameOffsets[index], static_cast<uint16_t>(names[index]->name.size()));
-        std::memcpy(bytes.data() + nameOffsets[index] + 2, names[index]->name.data(),
-                    2 * names[index]->name.size());
+    for (const ResourceNode* node : names) {
+        Put16(bytes, nameAt[node], static_cast<uint16_t>(node->name.size()));
+        std::memcpy(bytes.data() + nameAt[node] + 2, node->name.data(), 2 * node->name.size());
     }
-    for (std::size_t index = 0; index < data.size(); ++index) {
-        Put32(bytes, out.dataEntries[index], rva + dataOffsets[index]);
-        Put32(bytes, out.dataEntries[index] + 4, static_cast<uint32_t>(data[index]->data.size()));
-        std::memcpy(bytes.data() + dataOffsets[index], data[index]->data.data(),
-                    data[index]->data.size());
+    for (const ResourceNode* node : data) {
+        Put32(bytes, at[node], rva + bytesAt[node]);
+        Put32(bytes, at[node] + 4, static_cast<uint32_t>(node->data.size()));
+        std::memcpy(bytes.data() + bytesAt[node], node->data.data(), node->data.size());
     }
     return out;
 }

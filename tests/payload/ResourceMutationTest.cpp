@@ -11,8 +11,8 @@
 
 namespace {
 
-// Memory whose last byte is followed by an inaccessible page: bytes placed at its end make
-// any read past what the walk was given crash the test instead of passing unnoticed.
+// Memory whose last byte is followed by an inaccessible page: an image placed at its end
+// makes any read past what the walk was given crash the test instead of passing unnoticed.
 class GuardedView {
   public:
     explicit GuardedView(std::size_t size) : committed_((size + 4095) / 4096 * 4096) {
@@ -41,19 +41,9 @@ const std::set<std::string> kWalkErrors{
     "ResourceDir::GetChildWithName",    "ResourceDir::GetChildWithId",
     "ResourceDir::GetResourceData"};
 
-ResourceNode MutationTree() {
-    return Root({Named(L"ABC", {BinPayload(135, Pattern(40, 9))}),
-                 Named(L"BIN", {BinPayload(132, Pattern(48, 1)), BinPayload(133, Pattern(1, 2)),
-                                Id(134, {IdData(1033, Pattern(8, 3)), IdData(2057, Pattern(8, 4))}),
-                                BinPayload(135, Pattern(100, 5)), BinPayload(144, "")}),
-                 Named(L"TXT", {BinPayload(157, Pattern(30, 6))}),
-                 Id(3, {Id(1, {IdData(2057, Pattern(20, 7))})}),
-                 Id(24, {Id(1, {IdData(2057, Pattern(20, 8))})})});
-}
-
-// Runs walks over a damaged copy of a valid image and checks each outcome: either one of
-// the walk's own error texts and no output file, or a location inside the section whose
-// bytes the copy reproduces exactly.
+// Walks damaged copies of a valid image, as a record over memory whose file is the valid
+// image, and checks each outcome: one of the walk's own texts and no output file, or a
+// location inside the section whose bytes the copy reproduces exactly.
 class MutationRun {
   public:
     MutationRun(const PeFile& pe, const std::wstring& directory)
@@ -61,59 +51,44 @@ class MutationRun {
         WriteBytes(directory + L"image.exe", pe.bytes);
         file_ = CreateFileW((directory + L"image.exe").c_str(), GENERIC_READ | GENERIC_WRITE,
                             FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-        Reset(pe.bytes);
     }
     ~MutationRun() { CloseHandle(file_); }
 
-    // Lays the bytes out as the view, with the file of the same length.
-    void Reset(const std::string& bytes) {
-        mapped_ = view_.Place(bytes);
-        record_ = {};
-        record_.hFile = file_;
-        record_.MappedAddress = mapped_;
-        record_.NumberOfSections = pe_.sectionCount;
-        record_.Sections = reinterpret_cast<PIMAGE_SECTION_HEADER>(mapped_ + pe_.sectionTable);
-    }
     void SetFileLength(uint64_t length) {
         LARGE_INTEGER position{};
         position.QuadPart = static_cast<LONGLONG>(length);
         SetFilePointerEx(file_, position, nullptr, FILE_BEGIN);
         SetEndOfFile(file_);
     }
-    uint8_t* view() const { return mapped_; }
 
-    void Check(uint16_t id) {
+    void Check(const std::string& damaged, uint16_t id) {
+        LOADED_IMAGE record{};
+        record.hFile = file_;
+        record.MappedAddress = view_.Place(damaged);
+        record.NumberOfSections = pe_.sectionCount;
+        record.Sections =
+            reinterpret_cast<PIMAGE_SECTION_HEADER>(record.MappedAddress + pe_.sectionTable);
         const std::wstring out = directory_ + L"out" + std::to_wstring(cases_++);
-        std::string error;
+
         ResourceLocation where;
-        try {
-            where = LocateResource(&record_, id);
-        } catch (const std::runtime_error& e) {
-            error = e.what();
-        }
+        const std::string error = ErrorText([&] { where = LocateResource(&record, id); });
         if (!error.empty()) {
-            ++failures_;
+            ++refused_;
             if (!kWalkErrors.count(error)) {
                 Report("unexpected text " + error);
-            }
-            // The whole extraction fails the same way, before any file exists.
-            if (ErrorText([&] { ExtractResourceFrom(&record_, id, out); }) != error) {
+            } else if (ErrorText([&] { ExtractResourceFrom(&record, id, out); }) != error) {
                 Report("the extraction failed differently from the walk");
             }
             return;
         }
-        IMAGE_SECTION_HEADER header;
-        std::memcpy(&header, mapped_ + pe_.resourceHeader, sizeof(header));
-        if (where.position < header.PointerToRawData ||
-            where.position + where.size >
-                uint64_t{header.PointerToRawData} + header.SizeOfRawData ||
-            where.position + where.size > pe_.bytes.size()) {
+        const uint64_t rawStart = Get32(damaged, pe_.resourceHeader + 20);
+        const uint64_t rawEnd = rawStart + Get32(damaged, pe_.resourceHeader + 16);
+        if (where.position < rawStart || where.position + where.size > rawEnd ||
+            rawEnd > damaged.size()) {
             Report("data outside the section");
-            return;
-        }
-        // The file never changes, so one copy per location shows what every copy gives.
-        if (copied_.insert({where.position, where.size}).second) {
-            ExtractResourceFrom(&record_, id, out);
+        } else if (copied_.insert({where.position, where.size}).second) {
+            // The file does not change, so one copy per location shows what every copy gives.
+            ExtractResourceFrom(&record, id, out);
             if (ReadBytes(out) != pe_.bytes.substr(where.position, where.size)) {
                 Report("copied bytes differ");
             }
@@ -122,7 +97,7 @@ class MutationRun {
     }
 
     unsigned cases() const { return cases_; }
-    unsigned failures() const { return failures_; }
+    unsigned refused() const { return refused_; }
     std::size_t locations() const { return copied_.size(); }
     const std::vector<std::string>& problems() const { return problems_; }
 
@@ -137,102 +112,71 @@ class MutationRun {
     std::wstring directory_;
     GuardedView view_;
     HANDLE file_ = INVALID_HANDLE_VALUE;
-    uint8_t* mapped_ = nullptr;
-    LOADED_IMAGE record_{};
     unsigned cases_ = 0;
-    unsigned failures_ = 0;
+    unsigned refused_ = 0;
     std::set<std::pair<uint64_t, uint32_t>> copied_;
     std::vector<std::string> problems_;
 };
 
-void Store32(uint8_t* at, uint32_t value) {
-    std::memcpy(at, &value, 4);
-}
-void Store16(uint8_t* at, uint16_t value) {
-    std::memcpy(at, &value, 2);
-}
-
 TEST(ResourceMutation, DamagedImagesFailWithTheirOperationOrYieldExactlyTheirBytes) {
     const uint32_t seed = 20240611;
     std::mt19937 random(seed);
-    auto below = [&](uint32_t bound) { return static_cast<uint32_t>(random() % bound); };
+    auto below = [&](std::size_t bound) { return static_cast<uint32_t>(random() % bound); };
 
     TempDir dir{L"mut"};
-    const PeFile pe = BuildPe(MutationTree());
+    const PeFile pe = BuildPe(
+        Root({Named(L"ABC", {BinPayload(135, Pattern(40, 9))}),
+              Named(L"BIN", {BinPayload(132, Pattern(48, 1)), BinPayload(133, Pattern(1, 2)),
+                             Id(134, {IdData(1033, Pattern(8, 3)), IdData(2057, Pattern(8, 4))}),
+                             BinPayload(135, Pattern(100, 5)), BinPayload(144, "")}),
+              Named(L"TXT", {BinPayload(157, Pattern(30, 6))}), Id(3, {Id(1, {IdData(2057, "i")})}),
+              Id(24, {Id(1, {IdData(2057, "m")})})}));
     MutationRun run(pe, dir.path());
     const uint32_t rsrc = pe.resourceStart;
     const uint32_t sectionSize = static_cast<uint32_t>(pe.bytes.size()) - rsrc;
     const uint16_t ids[] = {132, 133, 134, 135, 135, 144, 136, 157};
-    auto anyId = [&] { return ids[below(8)]; };
-    auto restore = [&] {
-        std::memcpy(run.view() + pe.resourceHeader, pe.bytes.data() + pe.resourceHeader, 40);
-        std::memcpy(run.view() + rsrc, pe.bytes.data() + rsrc, pe.treeSize);
-    };
-    const ULONGLONG start = GetTickCount64();
+    auto check = [&](const std::string& damaged) { run.Check(damaged, ids[below(8)]); };
 
-    // Bit flips in the section header and the tree.
-    for (int n = 0; n < 60000; ++n) {
-        for (uint32_t flips = 1 + below(3); flips > 0; --flips) {
-            const uint32_t at =
-                below(10) == 0 ? pe.resourceHeader + below(40) : rsrc + below(pe.treeSize);
-            run.view()[at] ^= static_cast<uint8_t>(1u << below(8));
-        }
-        run.Check(anyId());
-        restore();
-    }
-
-    // Offsets sent outside the data, to its edges, or back into the tree to make loops.
-    std::vector<uint32_t> fields;
+    // Where offsets and counts lie, and the values that send an offset outside the data,
+    // to its edges, or back into the tree to make loops.
+    std::vector<uint32_t> offsetFields, countFields;
     std::vector<uint32_t> targets{0, sectionSize, 0x7FFFFFFF, 0xFFFFFFFF};
     for (const uint32_t directory : pe.directories) {
         targets.push_back(directory);
-        const uint16_t* counts =
-            reinterpret_cast<const uint16_t*>(pe.bytes.data() + rsrc + directory + 12);
-        for (uint32_t entry = 0; entry < uint32_t{counts[0]} + counts[1]; ++entry) {
-            fields.push_back(rsrc + directory + 16 + 8 * entry);
-            fields.push_back(rsrc + directory + 20 + 8 * entry);
+        countFields.insert(countFields.end(), {rsrc + directory + 12, rsrc + directory + 14});
+        const uint32_t entries = Get32(pe.bytes, rsrc + directory + 12);
+        for (uint32_t entry = 0; entry < (entries & 0xFFFF) + (entries >> 16); ++entry) {
+            offsetFields.insert(offsetFields.end(), {rsrc + directory + 16 + 8 * entry,
+                                                     rsrc + directory + 20 + 8 * entry});
         }
     }
     for (const uint32_t data : pe.dataEntries) {
         targets.push_back(data);
-        fields.push_back(rsrc + data);
-        fields.push_back(rsrc + data + 4);
+        offsetFields.insert(offsetFields.end(), {rsrc + data, rsrc + data + 4});
     }
-    for (int n = 0; n < 25000; ++n) {
-        const uint32_t field = fields[below(static_cast<uint32_t>(fields.size()))];
-        uint32_t value;
-        switch (below(4)) {
-        case 0:
-            value = static_cast<uint32_t>(random());
-            break;
-        case 1:
-            value = sectionSize - below(24);
-            break;
-        case 2:
-            value = below(sectionSize + 64);
-            break;
-        default:
-            value = targets[below(static_cast<uint32_t>(targets.size()))];
-            break;
-        }
-        if (below(2)) {
-            value ^= 0x80000000u;
-        }
-        if (below(3) == 0) {
-            value += kResourceRva;
-        }
-        Store32(run.view() + field, value);
-        run.Check(anyId());
-        restore();
-    }
+    const ULONGLONG start = GetTickCount64();
 
-    // Entry counts inflated or cleared.
-    for (int n = 0; n < 15000; ++n) {
-        const uint32_t directory =
-            pe.directories[below(static_cast<uint32_t>(pe.directories.size()))];
-        uint8_t* count = run.view() + rsrc + directory + 12 + 2 * below(2);
-        uint16_t current;
-        std::memcpy(&current, count, 2);
+    for (int n = 0; n < 60000; ++n) { // bit flips in the section header and the tree
+        std::string damaged = pe.bytes;
+        for (uint32_t flips = 1 + below(3); flips > 0; --flips) {
+            const uint32_t at =
+                below(10) ? rsrc + below(pe.treeSize) : pe.resourceHeader + below(40);
+            damaged[at] ^= static_cast<char>(1u << below(8));
+        }
+        check(damaged);
+    }
+    for (int n = 0; n < 25000; ++n) { // offsets moved
+        const uint32_t choices[] = {static_cast<uint32_t>(random()), sectionSize - below(24),
+                                    below(sectionSize + 64), targets[below(targets.size())]};
+        uint32_t value = choices[below(4)] ^ (below(2) ? 0x80000000u : 0);
+        value += below(3) ? 0 : kResourceRva;
+        std::string damaged = pe.bytes;
+        Put32(damaged, offsetFields[below(offsetFields.size())], value);
+        check(damaged);
+    }
+    for (int n = 0; n < 15000; ++n) { // entry counts inflated or cleared
+        const uint32_t field = countFields[below(countFields.size())];
+        const uint16_t current = static_cast<uint16_t>(Get32(pe.bytes, field));
         const uint16_t values[] = {0,
                                    1,
                                    2,
@@ -241,28 +185,24 @@ TEST(ResourceMutation, DamagedImagesFailWithTheirOperationOrYieldExactlyTheirByt
                                    0x7FFF,
                                    0xFFFF,
                                    static_cast<uint16_t>(random())};
-        Store16(count, values[below(8)]);
-        run.Check(anyId());
-        restore();
+        std::string damaged = pe.bytes;
+        Put16(damaged, field, values[below(8)]);
+        check(damaged);
     }
-
-    // Every length of the section's raw data, then every length of a file cut inside it.
-    for (uint32_t length = 0; length <= sectionSize; ++length) {
-        Store32(run.view() + pe.resourceHeader + 16, length);
-        run.Check(anyId());
+    for (uint32_t length = 0; length <= sectionSize; ++length) { // every raw data length
+        std::string damaged = pe.bytes;
+        Put32(damaged, pe.resourceHeader + 16, length);
+        check(damaged);
     }
-    restore();
-    for (uint32_t length = rsrc; length < pe.bytes.size(); ++length) {
+    for (uint32_t length = rsrc; length < pe.bytes.size(); ++length) { // every cut of the file
         run.SetFileLength(length);
-        run.Reset(pe.bytes.substr(0, length));
-        run.Check(anyId());
+        check(pe.bytes.substr(0, length));
     }
     run.SetFileLength(pe.bytes.size());
 
-    const ULONGLONG elapsed = GetTickCount64() - start;
-    std::cout << "[ mutation ] seed " << seed << ": " << run.cases() << " cases, " << run.failures()
-              << " refused, " << run.locations() << " distinct locations copied, " << elapsed
-              << " ms" << std::endl;
+    std::cout << "[ mutation ] seed " << seed << ": " << run.cases() << " cases, " << run.refused()
+              << " refused, " << run.locations() << " distinct locations copied, "
+              << GetTickCount64() - start << " ms" << std::endl;
     EXPECT_GE(run.cases(), 100000u);
     EXPECT_TRUE(run.problems().empty()) << testing::PrintToString(run.problems());
     EXPECT_EQ(ListDirectory(dir.path()), std::vector<std::wstring>{L"image.exe"});
