@@ -37,8 +37,10 @@ ResourceSection::ResourceSection(const LOADED_IMAGE* image) {
     const ByteRange view(image->MappedAddress, static_cast<uint64_t>(fileSize.QuadPart));
     const auto mapped = reinterpret_cast<uintptr_t>(image->MappedAddress);
     const auto sections = reinterpret_cast<uintptr_t>(image->Sections);
-    const uint64_t table = sections >= mapped ? sections - mapped : UINT64_MAX;
-    view.StructureAt<IMAGE_SECTION_HEADER>(table, operation, image->NumberOfSections);
+    if (sections < mapped) {
+        throw std::runtime_error(operation);
+    }
+    const uint64_t table = sections - mapped;
 
     bool found = false;
     for (ULONG index = 0; index < image->NumberOfSections; ++index) {

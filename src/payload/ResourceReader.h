@@ -16,13 +16,13 @@ class ByteRange {
     ByteRange() = default;
     ByteRange(const uint8_t* start, uint64_t size) : start_(start), size_(size) {}
 
-    const uint8_t* start() const { return start_; }
     uint64_t size() const { return size_; }
 
     // A copy of the T at offset, after checking that count consecutive Ts from there lie
     // inside the run; otherwise the operation fails with its own name as the text.
     template <typename T>
     T StructureAt(uint64_t offset, const char* operation, uint64_t count = 1) const {
+        // Even a run of no elements needs the first one to be readable.
         if (count == 0) {
             count = 1;
         }
