@@ -1,0 +1,269 @@
+#!/usr/bin/env python3
+"""Turns the benchmark's raw measurements into bench/results/: results.json, results.md and
+throughput.png, and prints the table and the ratios against the targets.
+
+Usage: analyse.py <raw results> <payload directory> <bin directory> <results directory>
+"""
+import datetime
+import json
+import os
+import platform
+import statistics
+import subprocess
+import sys
+
+SETS = ["1M", "64M", "128M", "256M", "384M", "full"]
+MIB = 1024 * 1024
+
+
+def read_raw(path):
+    runs = {}
+    with open(path) as raw:
+        for line in raw:
+            fields = line.rstrip("\n").split("\t")
+            if len(fields) < 4:
+                continue
+            _, label, value, code = fields[:4]
+            runs.setdefault(label, []).append({"value": float(value), "exit": int(code)})
+    return runs
+
+
+def tree_size(path):
+    total = 0
+    for folder, _, files in os.walk(path):
+        total += sum(os.path.getsize(os.path.join(folder, name)) for name in files)
+    return total
+
+
+def summary(runs, label):
+    values = [run["value"] for run in runs.get(label, []) if run["value"] >= 0]
+    failed = [run for run in runs.get(label, []) if run["value"] < 0 or run["exit"] != 0]
+    if not values:
+        return None
+    return {
+        "runs": len(values),
+        "min": min(values),
+        "median": statistics.median(values),
+        "max": max(values),
+        "values": values,
+        "failed_runs": len(failed),
+    }
+
+
+def machine():
+    memory_kb = 0
+    with open("/proc/meminfo") as info:
+        for line in info:
+            if line.startswith("MemTotal:"):
+                memory_kb = int(line.split()[1])
+    try:
+        wine = subprocess.run(["wine", "--version"], capture_output=True, text=True).stdout.strip()
+    except OSError:
+        wine = "unknown"
+    load = os.getloadavg()
+    return {
+        "date": datetime.datetime.now(datetime.timezone.utc).isoformat(timespec="seconds"),
+        "nproc": os.cpu_count(),
+        "memory_mib": memory_kb // 1024,
+        "kernel": platform.release(),
+        "wine": wine,
+        "load_average_at_end": [round(value, 2) for value in load],
+    }
+
+
+def ratio(numerator, denominator, key="median"):
+    if not numerator or not denominator or denominator[key] == 0:
+        return None
+    return numerator[key] / denominator[key]
+
+
+def verdict(value, limit):
+    if value is None:
+        return "not measured"
+    return "met" if value <= limit else "missed"
+
+
+def main():
+    raw_path, payloads, bin_dir, out = sys.argv[1:5]
+    runs = read_raw(raw_path)
+    os.makedirs(out, exist_ok=True)
+
+    stats = {label: summary(runs, label) for label in sorted(runs)}
+    sizes = {name: tree_size(os.path.join(payloads, name)) for name in SETS}
+    package_bytes = os.path.getsize(os.path.join(payloads, "full", "Orvanta.msi"))
+    bare_bytes = os.path.getsize(os.path.join(bin_dir, "OrvantaSetup-bare.exe"))
+    full_bytes = os.path.getsize(os.path.join(bin_dir, "OrvantaSetup-full.exe"))
+
+    # Throughput against size: whole runs, and the marginal rate between neighbouring sizes
+    # (which leaves out the fixed cost of starting Wine and the setup UI).
+    scaling = []
+    for name in SETS:
+        install, plain = stats.get("install_" + name), stats.get("plain_" + name)
+        if not install:
+            continue
+        row = {"set": name, "bytes": sizes[name], "install_ms": install["median"]}
+        row["install_mib_s"] = sizes[name] / MIB / (install["median"] / 1000)
+        if plain:
+            row["plain_ms"] = plain["median"]
+            row["plain_mib_s"] = sizes[name] / MIB / (plain["median"] / 1000)
+        scaling.append(row)
+    for previous, row in zip(scaling, scaling[1:]):
+        delta_ms = row["install_ms"] - previous["install_ms"]
+        delta_mib = (row["bytes"] - previous["bytes"]) / MIB
+        row["install_marginal_mib_s"] = delta_mib / (delta_ms / 1000) if delta_ms > 0 else None
+    # Least-squares line through the install times from 64 MiB up: time = fixed + size / rate.
+    fit_rows = [row for row in scaling if row["set"] != "1M"]
+    fit = None
+    if len(fit_rows) >= 2:
+        xs = [row["bytes"] / MIB for row in fit_rows]
+        ys = [row["install_ms"] for row in fit_rows]
+        mean_x, mean_y = statistics.mean(xs), statistics.mean(ys)
+        slope = sum((x - mean_x) * (y - mean_y) for x, y in zip(xs, ys)) / sum(
+            (x - mean_x) ** 2 for x in xs)
+        fixed = mean_y - slope * mean_x
+        residual = sum((y - fixed - slope * x) ** 2 for x, y in zip(xs, ys))
+        total = sum((y - mean_y) ** 2 for y in ys)
+        fit = {"fixed_ms": fixed, "rate_mib_s": 1000 / slope if slope > 0 else None,
+               "r_squared": 1 - residual / total if total else None}
+    # A super-linear step: the rate of one step of size falls well below the fitted rate.
+    marginal = [row.get("install_marginal_mib_s") for row in fit_rows[1:]]
+    flat = None
+    if fit and fit["rate_mib_s"] and marginal and all(m is not None for m in marginal):
+        flat = min(marginal) >= 0.7 * fit["rate_mib_s"]
+
+    rss_full, rss_small = stats.get("rss_full"), stats.get("rss_1M")
+    rss_excess_kb = rss_full["median"] - rss_small["median"] if rss_full and rss_small else None
+    targets = {
+        "install_vs_plain_copy": {
+            "ratio": ratio(stats.get("install_full"), stats.get("plain_full")),
+            "ratio_of_minimums": ratio(stats.get("install_full"), stats.get("plain_full"), "min"),
+            "limit": 1.10,
+        },
+        "peak_memory_full_minus_1M_kib": {"value": rss_excess_kb, "limit": 4096},
+        "extract_vs_plain_copy_of_package": {
+            "ratio": ratio(stats.get("extract_full"), stats.get("plain_package")),
+            "ratio_of_minimums": ratio(stats.get("extract_full"), stats.get("plain_package"),
+                                       "min"),
+            "limit": 1.5,
+        },
+        "help_vs_message_box": {
+            "ratio": ratio(stats.get("help_full"), stats.get("messagebox")),
+            "ratio_of_minimums": ratio(stats.get("help_full"), stats.get("messagebox"), "min"),
+            "limit": 1.2,
+        },
+        "throughput_flat": {"flat": flat, "rule": "every step's marginal rate >= 0.7 x fitted"},
+    }
+    for key in ("install_vs_plain_copy", "extract_vs_plain_copy_of_package",
+                "help_vs_message_box"):
+        targets[key]["verdict"] = verdict(targets[key]["ratio"], targets[key]["limit"])
+    targets["peak_memory_full_minus_1M_kib"]["verdict"] = verdict(rss_excess_kb, 4096)
+    targets["throughput_flat"]["verdict"] = (
+        "not measured" if flat is None else ("met" if flat else "missed"))
+
+    result = {
+        "machine": machine(),
+        "payload_bytes": sizes,
+        "package_bytes": package_bytes,
+        "executable_bytes": {"without_payloads": bare_bytes, "full": full_bytes},
+        "measurements": stats,
+        "scaling": scaling,
+        "scaling_fit": fit,
+        "targets": targets,
+    }
+    with open(os.path.join(out, "results.json"), "w") as file:
+        json.dump(result, file, indent=2)
+        file.write("\n")
+
+    # The table.
+    names = [
+        ("install_full", "1. install run, start to exit, full size", "ms"),
+        ("plain_full", "2. plain Win32 copy + delete of the same files (Wine)", "ms"),
+        ("cp_full", "3. native cp -r + rm of the same bytes", "ms"),
+        ("dd_full", "3b. native dd bs=1M + rm of the same bytes", "ms"),
+        ("rss_full", "4. peak RSS of the install run, full size", "KiB"),
+        ("rss_1M", "4. peak RSS of the install run, 1 MiB payload set", "KiB"),
+        ("extract_full", "5. /extract through the dialogs, edit and commit", "ms"),
+        ("plain_package", "5. plain Win32 copy + delete of the package (Wine)", "ms"),
+        ("help_full", "6. /help to first window, full size", "ms"),
+        ("help_bare", "6b. /help to first window, no payloads", "ms"),
+        ("messagebox", "6. trivial message box program to first window", "ms"),
+        ("setupui_alone", "setup UI stand-in alone, start to exit", "ms"),
+    ]
+    m = result["machine"]
+    lines = [
+        "# Full-size benchmark results",
+        "",
+        f"Date {m['date']}, nproc {m['nproc']}, memory {m['memory_mib']} MiB, {m['wine']}, "
+        f"kernel {m['kernel']}, load average at the end {m['load_average_at_end']}.",
+        f"Full payload set {sizes['full']:,} bytes (package {package_bytes:,}); executable "
+        f"{full_bytes:,} bytes with payloads, {bare_bytes:,} bytes without (item 7).",
+        "",
+        "| Measurement | unit | runs | min | median | max |",
+        "| --- | --- | ---: | ---: | ---: | ---: |",
+    ]
+    for label, text, unit in names:
+        s = stats.get(label)
+        if s:
+            lines.append(f"| {text} | {unit} | {s['runs']} | {s['min']:.1f} | {s['median']:.1f} "
+                         f"| {s['max']:.1f} |")
+        else:
+            lines.append(f"| {text} | {unit} | 0 | - | - | - |")
+    lines += ["", "Scaling (install run and plain copy, medians):", "",
+              "| set | bytes | install ms | install MiB/s | marginal MiB/s | plain ms | plain MiB/s |",
+              "| --- | ---: | ---: | ---: | ---: | ---: | ---: |"]
+    for row in scaling:
+        marginal_rate = row.get("install_marginal_mib_s")
+        lines.append(
+            f"| {row['set']} | {row['bytes']:,} | {row['install_ms']:.1f} | "
+            f"{row['install_mib_s']:.1f} | "
+            f"{'-' if marginal_rate is None else format(marginal_rate, '.1f')} | "
+            f"{row.get('plain_ms', 0):.1f} | {row.get('plain_mib_s', 0):.1f} |")
+    if fit:
+        lines += ["", f"Fit from 64 MiB up: fixed {fit['fixed_ms']:.1f} ms, rate "
+                  f"{fit['rate_mib_s'] or 0:.1f} MiB/s, R² {fit['r_squared'] or 0:.4f}."]
+    lines += ["", "| Target | value | limit | verdict |", "| --- | ---: | ---: | --- |"]
+    for key, target in targets.items():
+        if "ratio" in target:
+            value = "-" if target["ratio"] is None else (
+                f"{target['ratio']:.3f} (mins {target['ratio_of_minimums']:.3f})")
+            lines.append(f"| {key} | {value} | {target['limit']} | {target['verdict']} |")
+        elif "value" in target:
+            value = "-" if target["value"] is None else f"{target['value']:.0f}"
+            lines.append(f"| {key} | {value} | {target['limit']} | {target['verdict']} |")
+        else:
+            lines.append(f"| {key} | {target['flat']} | {target['rule']} | {target['verdict']} |")
+    table = "\n".join(lines) + "\n"
+    with open(os.path.join(out, "results.md"), "w") as file:
+        file.write(table)
+    print(table)
+
+    # The plot.
+    data = os.path.join(out, "throughput.dat")
+    with open(data, "w") as file:
+        file.write("# MiB install_MiB_s plain_MiB_s install_marginal_MiB_s\n")
+        for row in scaling:
+            marginal_rate = row.get("install_marginal_mib_s")
+            file.write(f"{row['bytes'] / MIB:.2f} {row['install_mib_s']:.2f} "
+                       f"{row.get('plain_mib_s', 0):.2f} "
+                       f"{'NaN' if marginal_rate is None else format(marginal_rate, '.2f')}\n")
+    script = f"""
+set terminal pngcairo size 900,560 noenhanced
+set output '{os.path.join(out, "throughput.png")}'
+set title 'Install run throughput against payload size (medians of {stats.get("install_full", {}).get("runs", 0)} runs)'
+set xlabel 'payload set (MiB)'
+set ylabel 'throughput (MiB/s)'
+set logscale x 2
+set key bottom right
+set grid
+plot '{data}' using 1:2 with linespoints lw 2 title 'install run (whole run)', \\
+     '{data}' using 1:3 with linespoints lw 2 title 'plain Win32 copy + delete (whole run)', \\
+     '{data}' using 1:4 with linespoints lw 2 dt 2 title 'install run, marginal rate between sizes'
+"""
+    try:
+        subprocess.run(["gnuplot"], input=script, text=True, check=True)
+    except (OSError, subprocess.CalledProcessError) as error:
+        print(f"no plot: {error}")
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# The measurements of the benchmark, run by bench/run.sh inside a display session with the
+# prefix's Wine server started (scripts/wine-session.sh). Each round runs every measurement
+# once, so that what is compared shares the machine's state at that moment.
+#
+# Usage: measure.sh <bin directory> <payload directory> <raw results file> <rounds>
+# Raw results: one "round<TAB>label<TAB>value<TAB>exit code" line per run; values are
+# milliseconds, or kilobytes for the rss_ labels.
+set -euo pipefail
+bin=$1
+payloads=$2
+raw=$3
+rounds=$4
+sets=(1M 64M 128M 256M 384M full)
+work=$(dirname "$raw")
+plan=$work/plan.tsv
+
+win() { winepath -w "$1" 2>/dev/null; }
+
+now_ns() { date +%s%N; }
+
+{
+    for set in "${sets[@]}"; do
+        printf 'install_%s\texit\t%s\t\n' "$set" "$(win "$bin/OrvantaSetup-$set.exe")"
+        printf 'plain_%s\texit\t%s\t"%s"\n' "$set" "$(win "$bin/plaincopy.exe")" \
+            "$(win "$payloads/$set")"
+    done
+    printf 'setupui_alone\texit\t%s\t\n' "$(win "$payloads/full/SetupUI.exe")"
+    printf 'help_full\twindow\t%s\t/help\n' "$(win "$bin/OrvantaSetup-full.exe")"
+    printf 'help_bare\twindow\t%s\t/help\n' "$(win "$bin/OrvantaSetup-bare.exe")"
+    printf 'messagebox\twindow\t%s\t\n' "$(win "$bin/messageboxonly.exe")"
+} >"$plan"
+timer=$(win "$bin/benchtimer.exe")
+
+echo "warm-up round (not counted): page cache, Wine's services, fonts"
+wine "$timer" "$(win "$plan")" 0 "$(win "$work/warmup.tsv")"
+
+# The user's temporary directory of the prefix: where the install run made its workspace.
+temp=$(dirname "$(find "$WINEPREFIX/drive_c/users" -maxdepth 6 -type d -name OrvantaSetup | head -n 1)")
+echo "temporary directory: $temp"
+
+native_copy() { # round label command...
+    local round=$1 label=$2 start end
+    shift 2
+    local target=$temp/native-$label
+    rm -rf "$target"
+    start=$(now_ns)
+    "$@" "$target"
+    rm -rf "$target"
+    end=$(now_ns)
+    printf '%s\t%s\t%s\t0\n' "$round" "$label" "$(((end - start) / 1000))e-3" >>"$raw"
+}
+
+cp_tree() { cp -r "$payloads/full" "$1"; }
+
+# read(2)/write(2) in 1 MiB blocks, as the Win32 programs do.
+dd_tree() {
+    local target=$1 file
+    mkdir -p "$target"
+    (cd "$payloads/full" && find . -type d) | while read -r dir; do mkdir -p "$target/$dir"; done
+    (cd "$payloads/full" && find . -type f) | while read -r file; do
+        dd if="$payloads/full/$file" of="$target/$file" bs=1M status=none
+    done
+}
+
+peak_rss() { # round label program
+    local out=$work/rss.txt
+    /usr/bin/time -f %M -o "$out" wine "$3" >/dev/null 2>&1
+    printf '%s\t%s\t%s\t0\n' "$1" "$2" "$(tail -n 1 "$out")" >>"$raw"
+}
+
+: >"$raw"
+for round in $(seq 1 "$rounds"); do
+    echo "round $round of $rounds"
+    wine "$timer" "$(win "$plan")" "$round" "$(win "$raw")"
+    native_copy "$round" cp_full cp_tree
+    native_copy "$round" dd_full dd_tree
+    peak_rss "$round" rss_full "$bin/OrvantaSetup-full.exe"
+    peak_rss "$round" rss_1M "$bin/OrvantaSetup-1M.exe"
+done
