@@ -187,6 +187,8 @@ def main():
         ("help_full", "6. /help to first window, full size", "ms"),
         ("help_bare", "6b. /help to first window, no payloads", "ms"),
         ("messagebox", "6. trivial message box program to first window", "ms"),
+        ("messagebox_manifest", "6c. the same with the bootstrapper's manifest", "ms"),
+        ("messagebox_imports", "6d. the same importing the bootstrapper's DLLs", "ms"),
         ("setupui_alone", "setup UI stand-in alone, start to exit", "ms"),
     ]
     m = result["machine"]

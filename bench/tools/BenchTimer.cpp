@@ -10,6 +10,12 @@
 //   window  process start to the first visible top-level window of the process; the window's
 //           OK button is then pressed and the end of the process waited for.
 // Each run appends "round<TAB>label<TAB>milliseconds<TAB>exit code" to the results file.
+//
+//   benchtimer.exe --hold
+//
+// waits until it is killed: while one Windows process lives, Wine keeps its own service
+// processes running, which would otherwise start again with the first program of every call
+// and take the CPU from it.
 #include <windows.h>
 
 #include <cstdio>
@@ -211,6 +217,10 @@ Outcome Measure(const PlanLine& line) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::string(argv[1]) == "--hold") {
+        Sleep(INFINITE);
+        return 0;
+    }
     if (argc != 4) {
         std::fprintf(stderr, "usage: benchtimer <plan> <round> <results>\n");
         return 2;
@@ -219,6 +229,8 @@ int main(int argc, char** argv) {
         const std::vector<PlanLine> plan = ReadPlan(argv[1]);
         const int round = std::atoi(argv[2]);
         std::ofstream results(argv[3], std::ios::app);
+        // Let the start of this process settle before the first measurement.
+        Sleep(500);
         for (const PlanLine& line : plan) {
             const Outcome outcome = Measure(line);
             results << round << '\t' << line.label << '\t' << outcome.milliseconds << '\t'
