@@ -78,8 +78,8 @@ bool IsPlainFileName(const std::wstring& name) {
     return true;
 }
 
-// Walks the document's tags, keeping the path of open elements, and hands every element
-// with its attributes to the visitor.
+// Walks the document's tags, keeping the path of open elements, and collects the key and
+// value of every <add> under <configuration><appSettings>.
 class ConfigScanner {
   public:
     explicit ConfigScanner(std::wstring text) : text_(std::move(text)) {}
