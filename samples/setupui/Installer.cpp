@@ -12,9 +12,11 @@ constexpr DWORD kVerboseLog =
     INSTALLLOGMODE_ACTIONSTART | INSTALLLOGMODE_ACTIONDATA | INSTALLLOGMODE_COMMONDATA |
     INSTALLLOGMODE_PROPERTYDUMP | INSTALLLOGMODE_VERBOSE;
 
-constexpr DWORD kHandledMessages = INSTALLLOGMODE_PROGRESS | INSTALLLOGMODE_ACTIONDATA |
-                                   INSTALLLOGMODE_FATALEXIT | INSTALLLOGMODE_ERROR |
-                                   INSTALLLOGMODE_WARNING | INSTALLLOGMODE_USER;
+// What the basic UI would otherwise show itself; the questions it asks beyond these (files
+// in use, the source) stay with it.
+constexpr DWORD kHandledMessages =
+    INSTALLLOGMODE_PROGRESS | INSTALLLOGMODE_ACTIONDATA | INSTALLLOGMODE_ACTIONSTART |
+    INSTALLLOGMODE_FATALEXIT | INSTALLLOGMODE_ERROR | INSTALLLOGMODE_WARNING | INSTALLLOGMODE_USER;
 
 struct HandlerState {
     InstallObserver& observer;
@@ -39,6 +41,8 @@ int WINAPI HandleMessage(LPVOID context, UINT type, LPCWSTR message) noexcept {
         case INSTALLMESSAGE_ACTIONDATA:
             state.tracker.OnActionData();
             return ReportProgress(state);
+        case INSTALLMESSAGE_ACTIONSTART:
+            return IDOK; // the window shows no action names
         case INSTALLMESSAGE_FATALEXIT:
             state.lastError = text;
             return IDOK;
