@@ -83,6 +83,10 @@ for i in "${!languages[@]}"; do
     random_file "$full/${languages[$i]}/SetupUI.resources.dll" "${satellite_sizes[$i]}"
 done
 
+# The package alone, for the plain copy that package creation is compared with.
+mkdir -p "$out/package"
+ln -f "$full/Orvanta.msi" "$out/package/Orvanta.msi"
+
 # The small files are shared with the full set; the two large ones are cut to the set's size.
 small=$(($(size_of "$full/SetupUI.exe") + config_size))
 for s in "${satellite_sizes[@]}"; do small=$((small + s)); done

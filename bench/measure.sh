@@ -14,18 +14,46 @@ rounds=$4
 sets=(1M 64M 128M 256M 384M full)
 work=$(dirname "$raw")
 plan=$work/plan.tsv
+root=$(cd "$(dirname "$0")/.." && pwd)
+# Package creation is measured once the bootstrapper has it.
+package=$work/extract/Orvanta-bench.msi
+install_dir='C:\Program Files\Orvanta Vellumo Bench\'
+with_extract=false
+[ -f "$root/src/package/PackageCreation.cpp" ] && with_extract=true
+mkdir -p "$(dirname "$package")"
 
 win() { winepath -w "$1" 2>/dev/null; }
 
 now_ns() { date +%s%N; }
 
+# Every copy is preceded by an untimed one of the full set ("warm"): the virtual machine hands
+# memory freed for a while back to its host, and taking it back costs time; after the warm
+# copy each measured copy finds the same amount of just-freed memory.
+warm=$(printf 'warm\texit\t%s\t"%s"' "$(win "$bin/plaincopy.exe")" "$(win "$payloads/full")")
 {
     for set in "${sets[@]}"; do
+        echo "$warm"
         printf 'install_%s\texit\t%s\t\n' "$set" "$(win "$bin/OrvantaSetup-$set.exe")"
+        echo "$warm"
         printf 'plain_%s\texit\t%s\t"%s"\n' "$set" "$(win "$bin/plaincopy.exe")" \
             "$(win "$payloads/$set")"
     done
+    # The full size once more, in the other order.
+    echo "$warm"
+    printf 'plain_full\texit\t%s\t"%s"\n' "$(win "$bin/plaincopy.exe")" "$(win "$payloads/full")"
+    echo "$warm"
+    printf 'install_full\texit\t%s\t\n' "$(win "$bin/OrvantaSetup-full.exe")"
     printf 'setupui_alone\texit\t%s\t\n' "$(win "$payloads/full/SetupUI.exe")"
+    if $with_extract; then
+        for _ in 1 2; do
+            echo "$warm"
+            printf 'extract_full\textract\t%s\t/extract\t%s\t%s\n' \
+                "$(win "$bin/OrvantaSetup-full.exe")" "$(win "$package")" "$install_dir"
+            echo "$warm"
+            printf 'plain_package\texit\t%s\t/keep "%s"\n' "$(win "$bin/plaincopy.exe")" \
+                "$(win "$payloads/package")"
+        done
+    fi
     # Start-up times are short and vary more: three of each per round.
     for _ in 1 2 3; do
         printf 'help_full\twindow\t%s\t/help\n' "$(win "$bin/OrvantaSetup-full.exe")"
@@ -49,12 +77,15 @@ wine "$timer" "$(win "$plan")" 0 "$(win "$work/warmup.tsv")"
 # The user's temporary directory of the prefix: where the install run made its workspace.
 temp=$(dirname "$(find "$WINEPREFIX/drive_c/users" -maxdepth 6 -type d -name OrvantaSetup | head -n 1)")
 echo "temporary directory: $temp"
+rm -rf "$temp"/PlainCopy-*
 
 native_copy() { # round label command...
     local round=$1 label=$2 start end
     shift 2
     local target=$temp/native-$label
     rm -rf "$target"
+    # The same warm-up as before the copies under Wine.
+    cp -r "$payloads/full" "$target" && rm -rf "$target"
     start=$(now_ns)
     "$@" "$target"
     rm -rf "$target"
@@ -84,8 +115,16 @@ peak_rss() { # round label program
 for round in $(seq 1 "$rounds"); do
     echo "round $round of $rounds"
     wine "$timer" "$(win "$plan")" "$round" "$(win "$raw")"
+    rm -rf "$temp"/PlainCopy-*
     native_copy "$round" cp_full cp_tree
     native_copy "$round" dd_full dd_tree
     peak_rss "$round" rss_full "$bin/OrvantaSetup-full.exe"
     peak_rss "$round" rss_1M "$bin/OrvantaSetup-1M.exe"
 done
+
+if $with_extract; then
+    # What the last package creation committed.
+    msiinfo export "$package" Property | tr -d '\r' | grep '_PROPERTY' >"$work/extract-properties.txt" || true
+    echo "properties of the created package:"
+    cat "$work/extract-properties.txt"
+fi

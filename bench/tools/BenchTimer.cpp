@@ -9,6 +9,11 @@
 //   exit    process start to process end;
 //   window  process start to the first visible top-level window of the process; the window's
 //           OK button is then pressed and the end of the process waited for.
+//   extract package creation driven through its dialogs: the install folder typed into the
+//           option dialog (the fifth field), Create, the package path (the fourth field)
+//           typed into Save As, Save; timed from process start to the result dialog, which
+//           appears once the package is written and committed. The result dialog is then
+//           closed without Explorer. The package path is deleted, untimed, before the start.
 // Each run appends "round<TAB>label<TAB>milliseconds<TAB>exit code" to the results file.
 //
 //   benchtimer.exe --hold
@@ -34,6 +39,7 @@ struct PlanLine {
     std::string mode;
     std::wstring program;
     std::wstring arguments;
+    std::vector<std::wstring> extra;
 };
 
 struct Outcome {
@@ -74,8 +80,15 @@ std::vector<PlanLine> ReadPlan(const char* path) {
         if (fields.size() < 3) {
             throw std::runtime_error("plan line without label, mode and program: " + line);
         }
-        plan.push_back({fields[0], fields[1], Wide(fields[2]),
-                        fields.size() > 3 ? Wide(fields[3]) : std::wstring()});
+        PlanLine entry{fields[0],
+                       fields[1],
+                       Wide(fields[2]),
+                       fields.size() > 3 ? Wide(fields[3]) : std::wstring(),
+                       {}};
+        for (size_t i = 4; i < fields.size(); ++i) {
+            entry.extra.push_back(Wide(fields[i]));
+        }
+        plan.push_back(entry);
     }
     return plan;
 }
@@ -147,6 +160,7 @@ class Process {
 
 struct WindowSearch {
     DWORD processId;
+    int controlId; // 0: any window
     HWND found;
 };
 
@@ -157,12 +171,16 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
     if (owner != search->processId || !IsWindowVisible(window)) {
         return TRUE;
     }
+    if (search->controlId != 0 && GetDlgItem(window, search->controlId) == nullptr) {
+        return TRUE;
+    }
     search->found = window;
     return FALSE;
 }
 
-HWND VisibleWindowOf(DWORD processId) {
-    WindowSearch search{processId, nullptr};
+// A visible top-level window of the process, holding a control with the id when one is given.
+HWND VisibleWindowOf(DWORD processId, int controlId = 0) {
+    WindowSearch search{processId, controlId, nullptr};
     EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
@@ -204,7 +222,63 @@ Outcome TimeToWindow(const PlanLine& line) {
     return outcome;
 }
 
+// Option dialog, Save As and result dialog of package creation.
+constexpr int kCreateButton = 1011;
+constexpr int kInstallFolder = 1012;
+constexpr int kShowInExplorer = 1014;
+constexpr int kSaveAsFileName = 1148;
+
+HWND WaitForDialog(const Process& process, int controlId, const Clock& clock) {
+    for (;;) {
+        if (HWND window = VisibleWindowOf(process.id(), controlId)) {
+            return window;
+        }
+        if (process.Ended() || clock.Elapsed() > kRunLimit) {
+            throw std::runtime_error("the dialog did not appear");
+        }
+        Sleep(1);
+    }
+}
+
+void SetText(HWND control, const std::wstring& text) {
+    SendMessageW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+Outcome TimePackageCreation(const PlanLine& line) {
+    if (line.extra.size() < 2) {
+        throw std::runtime_error("extract needs the package path and the install folder");
+    }
+    const std::wstring& package = line.extra[0];
+    DeleteFileW(package.c_str());
+
+    const Clock clock;
+    Process process(line.program, line.arguments);
+    HWND options = WaitForDialog(process, kCreateButton, clock);
+    SetText(GetDlgItem(options, kInstallFolder), line.extra[1]);
+    PostMessageW(GetDlgItem(options, kCreateButton), BM_CLICK, 0, 0);
+
+    HWND saveAs = WaitForDialog(process, kSaveAsFileName, clock);
+    SetText(GetDlgItem(saveAs, kSaveAsFileName), package);
+    PostMessageW(GetDlgItem(saveAs, IDOK), BM_CLICK, 0, 0);
+
+    HWND result = WaitForDialog(process, kShowInExplorer, clock);
+    Outcome outcome{clock.Elapsed(), 0};
+    SendMessageW(GetDlgItem(result, kShowInExplorer), BM_SETCHECK, BST_UNCHECKED, 0);
+    PostMessageW(GetDlgItem(result, IDOK), BM_CLICK, 0, 0);
+    if (!process.Wait(30000)) {
+        return {};
+    }
+    outcome.exitCode = process.ExitCode();
+    if (GetFileAttributesW(package.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        throw std::runtime_error("no package was written");
+    }
+    return outcome;
+}
+
 Outcome Measure(const PlanLine& line) {
+    if (line.mode == "extract") {
+        return TimePackageCreation(line);
+    }
     if (line.mode == "exit") {
         return TimeToExit(line);
     }
@@ -232,7 +306,12 @@ int main(int argc, char** argv) {
         // Let the start of this process settle before the first measurement.
         Sleep(500);
         for (const PlanLine& line : plan) {
-            const Outcome outcome = Measure(line);
+            Outcome outcome;
+            try {
+                outcome = Measure(line);
+            } catch (const std::runtime_error& error) {
+                std::fprintf(stderr, "benchtimer: %s: %s\n", line.label.c_str(), error.what());
+            }
             results << round << '\t' << line.label << '\t' << outcome.milliseconds << '\t'
                     << outcome.exitCode << std::endl;
             std::printf("round %d %-24s %10.1f ms  exit %lu\n", round, line.label.c_str(),

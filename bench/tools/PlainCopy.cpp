@@ -1,8 +1,9 @@
 // The install run's file work done plainly: copies every file of a directory tree into a new
 // directory under %TEMP% with ReadFile/WriteFile through one 1 MiB buffer, then deletes every
-// file and directory it made. Exit code 0 on success, 1 on any failure.
+// file and directory it made (unless /keep is given, for comparing with a program that keeps
+// what it wrote). Exit code 0 on success, 1 on any failure.
 //
-//   plaincopy.exe <source directory>
+//   plaincopy.exe [/keep] <source directory>
 #include <windows.h>
 
 #include <algorithm>
@@ -80,6 +81,11 @@ void CopyTree(const std::wstring& from, const std::wstring& to, std::vector<char
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR arguments, int) {
     try {
         std::wstring source = arguments ? arguments : L"";
+        const std::wstring keepSwitch = L"/keep ";
+        const bool keep = source.compare(0, keepSwitch.size(), keepSwitch) == 0;
+        if (keep) {
+            source.erase(0, keepSwitch.size());
+        }
         source.erase(std::remove(source.begin(), source.end(), L'"'), source.end());
         if (source.empty()) {
             return 1;
@@ -99,6 +105,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR arguments, int) {
         {
             std::vector<char> buffer(kChunkSize);
             CopyTree(source, target, buffer, files, directories);
+        }
+        if (keep) {
+            return 0;
         }
         bool removed = true;
         for (auto file = files.rbegin(); file != files.rend(); ++file) {
