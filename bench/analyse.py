@@ -175,9 +175,13 @@ def main():
     if stats.get("install_full") and stats.get("plain_full") and stats.get("setupui_alone"):
         fixed["install_vs_plain_copy_plus_setup_ui_start"] = stats["install_full"]["median"] / (
             stats["plain_full"]["median"] + stats["setupui_alone"]["median"])
-    if stats.get("help_full") and stats.get("messagebox_manifest"):
-        fixed["help_vs_message_box_with_manifest"] = (
-            stats["help_full"]["median"] / stats["messagebox_manifest"]["median"])
+    for key, other in (("help_vs_message_box_with_manifest", "messagebox_manifest"),
+                       ("help_vs_message_box_with_all", "messagebox_all"),
+                       ("message_box_with_all_vs_message_box", None)):
+        numerator = stats.get("messagebox_all") if other is None else stats.get("help_full")
+        denominator = stats.get("messagebox") if other is None else stats.get(other)
+        if numerator and denominator:
+            fixed[key] = numerator["median"] / denominator["median"]
     for key in ("install_vs_plain_copy", "extract_vs_plain_copy_of_package",
                 "help_vs_message_box"):
         targets[key]["verdict"] = verdict(targets[key]["ratio"], targets[key]["limit"])
@@ -222,6 +226,7 @@ def main():
         ("messagebox", "6. trivial message box program to first window", "ms"),
         ("messagebox_manifest", "6c. the same with the bootstrapper's manifest", "ms"),
         ("messagebox_imports", "6d. the same importing the bootstrapper's DLLs", "ms"),
+        ("messagebox_all", "6e. the same with manifest, imports, static stream, large address space", "ms"),
         ("setupui_alone", "setup UI stand-in alone, start to exit", "ms"),
     ]
     m = result["machine"]

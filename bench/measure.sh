@@ -61,6 +61,7 @@ warm=$(printf 'warm\texit\t%s\t"%s"' "$(win "$bin/plaincopy.exe")" "$(win "$payl
         printf 'help_bare\twindow\t%s\t/help\n' "$(win "$bin/OrvantaSetup-bare.exe")"
         printf 'messagebox_manifest\twindow\t%s\t\n' "$(win "$bin/messagebox-manifest.exe")"
         printf 'messagebox_imports\twindow\t%s\t\n' "$(win "$bin/messagebox-imports.exe")"
+        printf 'messagebox_all\twindow\t%s\t\n' "$(win "$bin/messagebox-all.exe")"
     done
 } >"$plan"
 timer=$(win "$bin/benchtimer.exe")
