@@ -1,4 +1,5 @@
 #include "Driver.h"
+#include "SampleFixtures.h"
 #include "TestFiles.h"
 
 #include <windows.h>
@@ -136,6 +137,21 @@ TEST(InstallE2E, LaysOutEveryPayloadRunsTheSetupUiAndLeavesOnlyTheLog) {
     EXPECT_EQ(started[0][2],
               L"DotNet.exe Orvanta.msi Setup.log SetupUI.exe SetupUI.exe.config de en-US es "
               L"fr it ja pt-BR ru zh-Hans");
+}
+
+TEST(InstallE2E, APlainRunInstallsTheSampleProduct) {
+    ProductSandbox sandbox;
+    const std::wstring program = BuiltProgram(L"OrvantaSetup.exe");
+    InstallRun run(program);
+    EXPECT_EQ(run.process->ExitCode(), 0u);
+    EXPECT_TRUE(ProductSandbox::Installed());
+    EXPECT_TRUE(FileExists(ProductSandbox::DefaultInstallDir() + L"Vellumo.exe"));
+
+    // Besides the log, only the installer's own log that the setup UI wrote is left.
+    const std::wstring workspace = run.Workspace();
+    EXPECT_EQ(run.Log(), ExpectedLog(program, workspace, 0));
+    EXPECT_EQ(ListDirectory(workspace),
+              (std::vector<std::wstring>{L"OrvantaInstall.log", L"Setup.log"}));
 }
 
 TEST(InstallE2E, RunsUnderAFileNameOutsideAscii) {

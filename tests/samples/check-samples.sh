@@ -31,3 +31,15 @@ done
 ! grep -q '^INSTALL_DIR_PROPERTY' <<<"$properties" || fail "the package sets INSTALL_DIR_PROPERTY"
 grep -qx 'ALLUSERS	1' <<<"$properties" || fail "the package is not per-machine"
 echo "OK: setup UI imports $(echo $imports); $count resource-only satellites; package options #0"
+
+# The package is rebuilt byte for byte from the same sources, so the shipped executable is too.
+if [ $# -ge 4 ]; then
+    scratch=$(mktemp -d)
+    trap 'rm -rf "$scratch"' EXIT
+    for run in 1 2; do
+        bash "$2" "$3" "$4" 1.0.0 AAAAAAAA-2222-3333-4444-555555555555 "$scratch/$run.msi"
+        sleep 1
+    done
+    cmp -s "$scratch/1.msi" "$scratch/2.msi" || fail "two builds of the package differ"
+    echo "OK: two builds of the package are identical"
+fi
