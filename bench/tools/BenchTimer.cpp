@@ -14,6 +14,8 @@
 //           typed into Save As, Save; timed from process start to the result dialog, which
 //           appears once the package is written and committed. The result dialog is then
 //           closed without Explorer. The package path is deleted, untimed, before the start.
+//           Parts: "options" (start to the option dialog), "save_as" (Create to Save As),
+//           "work" (Save to the result dialog: the copy, the Property rows, the commit).
 // Each run appends "round<TAB>label<TAB>milliseconds<TAB>exit code" to the results file.
 //
 //   benchtimer.exe --hold
@@ -28,6 +30,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/UniqueHandle.h"
@@ -45,6 +48,8 @@ struct PlanLine {
 struct Outcome {
     double milliseconds = -1;
     DWORD exitCode = 0xFFFFFFFF;
+    // Parts of the run, written as "<label>_<part>" lines.
+    std::vector<std::pair<std::string, double>> parts;
 };
 
 std::wstring Wide(const std::string& text) {
@@ -194,7 +199,7 @@ Outcome TimeToExit(const PlanLine& line) {
     if (!process.Wait(kRunLimit)) {
         return {};
     }
-    return {clock.Elapsed(), process.ExitCode()};
+    return {clock.Elapsed(), process.ExitCode(), {}};
 }
 
 Outcome TimeToWindow(const PlanLine& line) {
@@ -208,7 +213,7 @@ Outcome TimeToWindow(const PlanLine& line) {
         }
         Sleep(1);
     }
-    Outcome outcome{clock.Elapsed(), 0};
+    Outcome outcome{clock.Elapsed(), 0, {}};
     HWND ok = GetDlgItem(window, IDOK);
     if (ok) {
         PostMessageW(ok, BM_CLICK, 0, 0);
@@ -254,15 +259,22 @@ Outcome TimePackageCreation(const PlanLine& line) {
     const Clock clock;
     Process process(line.program, line.arguments);
     HWND options = WaitForDialog(process, kCreateButton, clock);
+    const double optionsShown = clock.Elapsed();
     SetText(GetDlgItem(options, kInstallFolder), line.extra[1]);
+    const double createPressed = clock.Elapsed();
     PostMessageW(GetDlgItem(options, kCreateButton), BM_CLICK, 0, 0);
 
     HWND saveAs = WaitForDialog(process, kSaveAsFileName, clock);
+    const double saveAsShown = clock.Elapsed();
     SetText(GetDlgItem(saveAs, kSaveAsFileName), package);
+    const double savePressed = clock.Elapsed();
     PostMessageW(GetDlgItem(saveAs, IDOK), BM_CLICK, 0, 0);
 
     HWND result = WaitForDialog(process, kShowInExplorer, clock);
-    Outcome outcome{clock.Elapsed(), 0};
+    Outcome outcome{clock.Elapsed(), 0, {}};
+    outcome.parts = {{"options", optionsShown},
+                     {"save_as", saveAsShown - createPressed},
+                     {"work", outcome.milliseconds - savePressed}};
     SendMessageW(GetDlgItem(result, kShowInExplorer), BM_SETCHECK, BST_UNCHECKED, 0);
     PostMessageW(GetDlgItem(result, IDOK), BM_CLICK, 0, 0);
     if (!process.Wait(30000)) {
@@ -314,6 +326,10 @@ int main(int argc, char** argv) {
             }
             results << round << '\t' << line.label << '\t' << outcome.milliseconds << '\t'
                     << outcome.exitCode << std::endl;
+            for (const auto& [part, milliseconds] : outcome.parts) {
+                results << round << '\t' << line.label << '_' << part << '\t' << milliseconds
+                        << '\t' << outcome.exitCode << std::endl;
+            }
             std::printf("round %d %-24s %10.1f ms  exit %lu\n", round, line.label.c_str(),
                         outcome.milliseconds, static_cast<unsigned long>(outcome.exitCode));
             std::fflush(stdout);
