@@ -174,7 +174,8 @@ TEST_F(ShippedResources, DialogTemplatesHaveTheirControlsLabelsFontAndTabOrder) 
          {{IDC_LICENCE_TEXT, L"RichEdit20W", ES_READONLY | ES_MULTILINE},
           {IDOK, L"Button", BS_DEFPUSHBUTTON},
           {IDCANCEL, L"Button", BS_PUSHBUTTON}},
-         {IDC_LICENCE_TEXT, IDOK, IDCANCEL}},
+         // The focus starts on Accept, not in the text, which it would select whole.
+         {IDOK, IDCANCEL, IDC_LICENCE_TEXT}},
     };
     for (const auto& expected : templates) {
         SCOPED_TRACE(expected.id);
