@@ -77,6 +77,15 @@ TEST(ExtractDialog, ExtractModeReadsEveryOptionAndTheFileChosenInTheSaveDialog) 
              EXPECT_EQ(GetFocus(), GetDlgItem(options, IDC_CREATE));
              // Enter presses the create button: nothing sends IDOK before a file is chosen.
              EXPECT_EQ(LOWORD(SendMessageW(options, DM_GETDEFID, 0, 0)), IDC_CREATE);
+             EXPECT_EQ(GetDlgItem(options, IDOK), nullptr);
+             std::vector<int> tabOrder;
+             HWND control = GetDlgItem(options, IDC_INSTALL_DIR);
+             for (int i = 0; i < 6; ++i, control = GetNextDlgTabItem(options, control, FALSE)) {
+                 tabOrder.push_back(GetDlgCtrlID(control));
+             }
+             EXPECT_EQ(tabOrder,
+                       (std::vector<int>{IDC_INSTALL_DIR, IDC_DESKTOP_SHORTCUT, IDC_NO_UPDATE_CHECK,
+                                         IDC_NO_EULA, IDC_CREATE, IDCANCEL}));
              EXPECT_TRUE(Measure(options).extractOnlyVisible);
              SetDlgItemTextW(options, IDC_INSTALL_DIR, typed.c_str());
              ClickNow(options, IDC_DESKTOP_SHORTCUT);
