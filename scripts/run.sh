@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The main job: builds OrvantaSetup.exe, runs it under Wine and shows what it did.
-# Arguments are passed to the bootstrapper.
+# The main job: builds OrvantaSetup.exe with the sample product, runs it under Wine (a
+# plain run installs the product) and shows what it did. Arguments are passed to the
+# bootstrapper.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -49,4 +50,13 @@ if [ -n "$workspace" ] && [ "$(stat -c %Y "$workspace")" -ge "$started" ]; then
     echo "--- end of Setup.log ---"
 else
     echo "no workspace was made by this run"
+fi
+
+product="$prefix/drive_c/Program Files (x86)/Orvanta Vellumo"
+echo
+if [ -d "$product" ]; then
+    echo "the product is installed in C:\Program Files (x86)\Orvanta Vellumo ($product):"
+    ls -la "$product"
+else
+    echo "the product is not installed"
 fi

@@ -1,7 +1,125 @@
 #include "app/Setup.h"
 
+#include <shellapi.h>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+#include "app/Messages.h"
+#include "common/UniqueHandle.h"
 #include "log/Logger.h"
+#include "payload/ExeImage.h"
+#include "payload/SatelliteSet.h"
+#include "workspace/ChildProcess.h"
+#include "workspace/ScopedFile.h"
 #include "workspace/Workspace.h"
+
+namespace {
+
+struct PayloadFile {
+    uint16_t resourceId;
+    const wchar_t* fileName;
+};
+
+// Extracted in this order and deleted in the reverse one.
+constexpr std::array<PayloadFile, 4> kPayloads{{
+    {135, L"Orvanta.msi"},
+    {132, L"DotNet.exe"},
+    {133, L"SetupUI.exe"},
+    {134, L"SetupUI.exe.config"},
+}};
+
+struct Satellite {
+    const wchar_t* tag;
+    uint16_t resourceId;
+};
+
+constexpr std::array<Satellite, 9> kSatellites{{
+    {L"de", 136},
+    {L"en-US", 137},
+    {L"es", 138},
+    {L"fr", 139},
+    {L"it", 140},
+    {L"ja", 141},
+    {L"pt-BR", 142},
+    {L"ru", 143},
+    {L"zh-Hans", 144},
+}};
+
+constexpr wchar_t kFrameworkKey[] = L"SOFTWARE\\Microsoft\\NET Framework Setup\\NDP\\v3.5";
+
+bool FrameworkKeyPresent() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kFrameworkKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return false;
+    }
+    UniqueRegistryKey owned(key);
+    return true;
+}
+
+// The Windows Features program, by its full path: a bare name would be looked for in the
+// folder the installer was started from (usually Downloads) before the system directory.
+// With the redirection of 32-bit processes off, the system directory is the 64-bit one.
+void StartWindowsFeatures() {
+    PVOID redirection = nullptr;
+    Wow64DisableWow64FsRedirection(&redirection);
+    wchar_t system[MAX_PATH] = {};
+    const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        return;
+    }
+    const std::wstring program = std::wstring(system) + L"\\OptionalFeatures.exe";
+    ShellExecuteW(nullptr, L"open", program.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void AnswerSetupFailure(bool started, DWORD exitCode) {
+    if (!started) {
+        ShowMessage(L"Failed to start Setup. Please contact Technical Support.", MB_ICONERROR);
+        return;
+    }
+    if (exitCode == 0 || FrameworkKeyPresent()) {
+        return;
+    }
+    const int answer = ShowMessage(
+        L"Failed to start Setup. It looks like Microsoft .NET 3.5 has been turned off on this "
+        L"computer.\nOpen the Windows Features app to turn it back on?",
+        MB_OKCANCEL | MB_ICONERROR);
+    if (answer == IDOK) {
+        StartWindowsFeatures();
+    }
+}
+
+int RunInstall(const std::wstring& workspace) {
+    if (!IsSupportedWindows()) {
+        ShowMessage(L"This product can only be installed on Windows 7 Service Pack 1 or higher",
+                    MB_ICONERROR);
+        return 1;
+    }
+    ExeImage image;
+
+    // Each payload's owner learns its path only once the copy has returned, so a
+    // payload whose copy failed is never deleted by it.
+    std::array<ScopedFile, kPayloads.size()> payloadFiles;
+    for (size_t i = 0; i < kPayloads.size(); ++i) {
+        const std::wstring path = workspace + kPayloads[i].fileName;
+        image.ExtractResource(kPayloads[i].resourceId, path);
+        payloadFiles[i].path = path;
+    }
+
+    SatelliteSet satellites(workspace, image);
+    for (const Satellite& satellite : kSatellites) {
+        satellites.AddSatellite(satellite.tag, satellite.resourceId);
+    }
+
+    ChildProcess setupUi{workspace + L"SetupUI.exe", L"/log=true", false};
+    DWORD exitCode = 0xFFFFFFFF;
+    const bool started = setupUi.RunAndWait(exitCode);
+    AnswerSetupFailure(started, exitCode);
+    return 0;
+}
+
+} // namespace
 
 bool IsSupportedWindows() {
     OSVERSIONINFOEXW version{};
@@ -17,8 +135,11 @@ bool IsSupportedWindows() {
                               mask) != FALSE;
 }
 
-int RunSetup(HINSTANCE /*instance*/, RunMode /*mode*/) {
+int RunSetup(HINSTANCE /*instance*/, RunMode mode) {
     const std::wstring workspace = CreateWorkspace();
     OpenSetupLog(workspace);
-    return 0;
+    if (mode == RunMode::Extract || mode == RunMode::Defaults) {
+        return 0;
+    }
+    return RunInstall(workspace);
 }

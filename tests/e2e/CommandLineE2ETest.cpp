@@ -9,16 +9,14 @@ const std::wstring kHelpText =
     L"Options:\n\n/help\tShow this message\n/extract\tCreate MSI for silent installation\n"
     L"/defaults\tCreate MSI for silent installation (for use with an Orvanta.defaults file)\n";
 
-std::wstring Bootstrapper() { return BinDirectory() + L"OrvantaSetup.exe"; }
-
-std::map<std::wstring, std::wstring> TempAt(const std::wstring& directory) {
-    return {{L"TMP", directory}, {L"TEMP", directory}};
+std::wstring Bootstrapper() {
+    return BuiltProgram(L"OrvantaSetup.exe");
 }
 
 TEST(HelpE2E, EveryHelpRequestShowsTheSwitchesAndCreatesNothing) {
-    const wchar_t* requests[] = {L"/help",    L"/?",         L"/Help",          L"-help",
-                                 L"\"/extract\"", L"/extract\t/defaults", L"/extract /help",
-                                 L"/defaults x"};
+    const wchar_t* requests[] = {L"/help",          L"/?",           L"/Help",
+                                 L"-help",          L"\"/extract\"", L"/extract\t/defaults",
+                                 L"/extract /help", L"/defaults x"};
     for (const wchar_t* request : requests) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(request)));
         TempDir temp{L"help"};
@@ -55,7 +53,7 @@ namespace {
 TEST(RunSetupE2E, EachPlainRunMakesItsOwnWorkspaceWithASetupLog) {
     TempDir temp{L"plain"};
     for (int run = 0; run < 2; ++run) {
-        Launched setup(Bootstrapper(), L"", TempAt(temp.path()));
+        Launched setup(BuiltProgram(L"StandInSetup.exe"), L"", TempAt(temp.path()));
         EXPECT_EQ(setup.ExitCode(), 0u);
     }
     const std::wstring parent = temp / L"OrvantaSetup\\";
@@ -63,7 +61,7 @@ TEST(RunSetupE2E, EachPlainRunMakesItsOwnWorkspaceWithASetupLog) {
     ASSERT_EQ(workspaces.size(), 2u);
     for (const std::wstring& workspace : workspaces) {
         EXPECT_EQ(ListDirectory(parent + workspace), std::vector<std::wstring>{L"Setup.log"});
-        EXPECT_EQ(ReadBytes(parent + workspace + L"\\Setup.log"), "");
+        EXPECT_NE(ReadBytes(parent + workspace + L"\\Setup.log"), "");
     }
 }
 

@@ -87,6 +87,14 @@ HWND FindWindowOf(DWORD processId, const std::wstring& className, const std::wst
 
 } // namespace
 
+std::wstring BuiltProgram(const std::wstring& name) {
+    return BinDirectory() + name;
+}
+
+std::map<std::wstring, std::wstring> TempAt(const std::wstring& directory) {
+    return {{L"TMP", directory}, {L"TEMP", directory}};
+}
+
 Launched::Launched(const std::wstring& program, const std::wstring& arguments,
                    const std::map<std::wstring, std::wstring>& environment,
                    const std::wstring& currentDirectory) {
@@ -161,7 +169,8 @@ std::wstring WindowText(HWND window) {
     // WM_GETTEXT is marshalled across processes, unlike most messages with buffers.
     const LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
     std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    const LRESULT copied = SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    const LRESULT copied =
+        SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
     text.resize(static_cast<size_t>(copied));
     return text;
 }
@@ -195,7 +204,9 @@ void Press(HWND dialog, int id) {
     }
 }
 
-void Close(HWND window) { PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0); }
+void Close(HWND window) {
+    PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+}
 
 void PressEscape(HWND dialog) {
     HWND target = dialog;
@@ -225,7 +236,8 @@ std::vector<DWORD> Capture(HDC source, int x, int y, int width, int height) {
     HGDIOBJ old = SelectObject(memory, bitmap);
     BitBlt(memory, 0, 0, width, height, source, x, y, SRCCOPY);
     GdiFlush();
-    std::vector<DWORD> pixels(static_cast<const DWORD*>(bits), static_cast<const DWORD*>(bits) + width * height);
+    std::vector<DWORD> pixels(static_cast<const DWORD*>(bits),
+                              static_cast<const DWORD*>(bits) + width * height);
     SelectObject(memory, old);
     DeleteObject(bitmap);
     DeleteDC(memory);
@@ -255,7 +267,8 @@ long long Distance(const std::vector<DWORD>& a, const std::vector<DWORD>& b) {
     long long sum = 0;
     for (size_t i = 0; i < a.size() && i < b.size(); ++i) {
         for (int shift = 0; shift < 24; shift += 8) {
-            sum += std::abs(static_cast<int>((a[i] >> shift) & 0xFF) - static_cast<int>((b[i] >> shift) & 0xFF));
+            sum += std::abs(static_cast<int>((a[i] >> shift) & 0xFF) -
+                            static_cast<int>((b[i] >> shift) & 0xFF));
         }
     }
     return sum;
@@ -300,7 +313,8 @@ UINT MessageBoxIcon(HWND box) {
     UINT best = 0;
     long long bestDistance = -1;
     for (const auto& icon : icons) {
-        const long long distance = Distance(shown, Render(LoadIconW(nullptr, icon.id), width, height, background));
+        const long long distance =
+            Distance(shown, Render(LoadIconW(nullptr, icon.id), width, height, background));
         if (bestDistance < 0 || distance < bestDistance) {
             bestDistance = distance;
             best = icon.style;

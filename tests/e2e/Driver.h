@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "TestFiles.h"
+
 // Starts a program of the build as a separate process, with chosen environment variables
 // replaced, so that the tests can find its windows, press its buttons and read its full
 // 32-bit exit code.
@@ -29,6 +31,11 @@ class Launched {
     HANDLE process_ = nullptr;
     DWORD processId_ = 0;
 };
+
+// A program of the build, from the directory of the running test.
+std::wstring BuiltProgram(const std::wstring& name);
+// Environment overrides that give a started program its own temporary directory.
+std::map<std::wstring, std::wstring> TempAt(const std::wstring& directory);
 
 // A top-level window of the class (and, when given, the caption) owned by the process,
 // waited for up to the time; null when none appeared.

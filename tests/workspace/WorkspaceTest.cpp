@@ -36,7 +36,8 @@ bool IsUuidText(const std::wstring& text) {
     }
     for (size_t i = 0; i < text.size(); ++i) {
         const bool hyphen = i == 8 || i == 13 || i == 18 || i == 23;
-        if (hyphen ? text[i] != L'-' : !(std::iswdigit(text[i]) || (text[i] >= L'a' && text[i] <= L'f'))) {
+        if (hyphen ? text[i] != L'-'
+                   : !(std::iswdigit(text[i]) || (text[i] >= L'a' && text[i] <= L'f'))) {
             return false;
         }
     }

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <windows.h>
+
+#include <imagehlp.h>
+
+#include <cstdint>
+#include <string>
+
+// Where a resource's bytes lie in the image's file.
+struct ResourceLocation {
+    uint64_t position = 0;
+    uint32_t size = 0;
+};
+
+// Walks ".rsrc" -> "BIN" -> id -> the one language entry of the image and returns where the
+// data lies. Raises the name of the failing operation; touches no file and logs nothing.
+ResourceLocation LocateResource(const LOADED_IMAGE* image, uint16_t id);
+
+// Copies size bytes of the source file from the position into a new file at the path, in
+// chunks of 1 MiB. A file that was not written whole is closed and deleted before the error
+// is logged and raised.
+void CopyResourceBytes(HANDLE source, uint64_t position, uint32_t size, const std::wstring& path);
+
+// Copies the "BIN" resource with the id out of the image into a new file at the path. The
+// walk fails before any file exists.
+void ExtractResourceFrom(const LOADED_IMAGE* image, uint16_t id, const std::wstring& path);

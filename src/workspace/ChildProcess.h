@@ -1,0 +1,18 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// A program started through the shell and waited for without a time limit.
+struct ChildProcess {
+    std::wstring program;    // the file to open; passed as its own item, so it needs no quoting
+    std::wstring parameters; // the argument text, exactly as given
+    bool minimised = false;  // minimised without activation, or the default show state
+
+    // Starts the program and returns its process handle, or null; the caller owns the handle.
+    HANDLE Start();
+    // True when the child was started and has ended, with its exit code; false with
+    // 0xFFFFFFFF when it was not started.
+    bool RunAndWait(DWORD& exitCode);
+};

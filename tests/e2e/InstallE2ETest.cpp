@@ -1,0 +1,394 @@
+#include "Driver.h"
+#include "SampleFixtures.h"
+#include "TestFiles.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <sstream>
+
+namespace {
+
+const wchar_t kFrameworkKey[] = L"SOFTWARE\\Microsoft\\NET Framework Setup\\NDP\\v3.5";
+const wchar_t kFrameworkQuestion[] =
+    L"Failed to start Setup. It looks like Microsoft .NET 3.5 has been turned off on this "
+    L"computer.\nOpen the Windows Features app to turn it back on?";
+const wchar_t kTooOld[] =
+    L"This product can only be installed on Windows 7 Service Pack 1 or higher";
+
+// One run of a bootstrapper variant with its own temporary directory; the stand-ins it
+// starts record themselves in a file of the run.
+class InstallRun {
+  public:
+    explicit InstallRun(const std::wstring& program, DWORD setupUiExitCode = 0,
+                        const std::wstring& currentDirectory = {}) {
+        auto environment = TempAt(temp.path());
+        environment[L"STANDIN_RECORD"] = record;
+        environment[L"STANDIN_EXIT_CODE"] = std::to_wstring(setupUiExitCode);
+        process = std::make_unique<Launched>(program, L"", environment, currentDirectory);
+    }
+
+    std::wstring Workspace() const {
+        const std::vector<std::wstring> runs = ListDirectory(temp / L"OrvantaSetup");
+        return runs.size() == 1 ? temp / (L"OrvantaSetup\\" + runs[0] + L"\\") : std::wstring();
+    }
+    std::string Log() const { return ReadBytes(Workspace() + L"Setup.log"); }
+    // One entry per started stand-in: path, argument text and the names beside it.
+    std::vector<std::vector<std::wstring>> Started() const {
+        std::vector<std::vector<std::wstring>> lines;
+        if (!FileExists(record)) {
+            return lines;
+        }
+        std::wstringstream all(Utf8ToWide(ReadBytes(record)));
+        for (std::wstring line; std::getline(all, line);) {
+            std::vector<std::wstring> fields;
+            std::wstringstream parts(line);
+            for (std::wstring field; std::getline(parts, field, L'\t');) {
+                fields.push_back(field);
+            }
+            lines.push_back(fields);
+        }
+        return lines;
+    }
+
+    TempDir temp{L"install"};
+    const std::wstring record = temp / L"started.txt";
+    std::unique_ptr<Launched> process;
+};
+
+std::string Utf8(const std::wstring& text) {
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string result(size, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, result.data(), size, nullptr, nullptr);
+    result.resize(size - 1);
+    return result;
+}
+
+// Makes the framework key present or absent in the registry view that a 32-bit program
+// reads, and puts it back as it was.
+class FrameworkKey {
+  public:
+    explicit FrameworkKey(bool present) {
+        HKEY key = nullptr;
+        existed_ = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kFrameworkKey, 0, KEY_READ | KEY_WOW64_32KEY,
+                                 &key) == ERROR_SUCCESS;
+        if (key) {
+            RegCloseKey(key);
+        }
+        Set(present);
+    }
+    ~FrameworkKey() { Set(existed_); }
+
+  private:
+    static void Set(bool present) {
+        if (present) {
+            HKEY key = nullptr;
+            RegCreateKeyExW(HKEY_LOCAL_MACHINE, kFrameworkKey, 0, nullptr, 0,
+                            KEY_WRITE | KEY_WOW64_32KEY, nullptr, &key, nullptr);
+            if (key) {
+                RegCloseKey(key);
+            }
+        } else {
+            RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kFrameworkKey, KEY_WOW64_32KEY, 0);
+        }
+    }
+    bool existed_ = false;
+};
+
+// A copy of a file, removed again at the end of the scope.
+class PlacedCopy {
+  public:
+    PlacedCopy(const std::wstring& from, const std::wstring& to) : path_(to) {
+        EXPECT_TRUE(CopyFileW(from.c_str(), to.c_str(), FALSE)) << GetLastError();
+    }
+    ~PlacedCopy() { DeleteFileW(path_.c_str()); }
+
+  private:
+    std::wstring path_;
+};
+
+std::string ExpectedLog(const std::wstring& program, const std::wstring& workspace, int exitCode) {
+    return "ExeImage: module path is " + Utf8(program) + "\n" +
+           "Trying to start process: " + Utf8(workspace) + "SetupUI.exe /log=true\n" +
+           "  Succeeded: 1\nWaiting for process to finish...\n  Exit code: " +
+           std::to_string(exitCode) + "\n";
+}
+
+TEST(InstallE2E, LaysOutEveryPayloadRunsTheSetupUiAndLeavesOnlyTheLog) {
+    const std::wstring program = BuiltProgram(L"StandInSetup.exe");
+    InstallRun run(program);
+    EXPECT_EQ(run.process->ExitCode(), 0u);
+
+    const std::wstring workspace = run.Workspace();
+    ASSERT_FALSE(workspace.empty());
+    EXPECT_EQ(run.Log(), ExpectedLog(program, workspace, 0));
+    EXPECT_EQ(ListDirectory(workspace), std::vector<std::wstring>{L"Setup.log"});
+
+    // Only the setup UI was started, with exactly "/log=true", and it found every payload
+    // and language directory beside it; the framework installer was never started.
+    const auto started = run.Started();
+    ASSERT_EQ(started.size(), 1u);
+    ASSERT_EQ(started[0].size(), 3u);
+    EXPECT_EQ(started[0][0], workspace + L"SetupUI.exe");
+    EXPECT_EQ(started[0][1], L"/log=true");
+    EXPECT_EQ(started[0][2],
+              L"DotNet.exe Orvanta.msi Setup.log SetupUI.exe SetupUI.exe.config de en-US es "
+              L"fr it ja pt-BR ru zh-Hans");
+}
+
+TEST(InstallE2E, APlainRunInstallsTheSampleProduct) {
+    ProductSandbox sandbox;
+    const std::wstring program = BuiltProgram(L"OrvantaSetup.exe");
+    InstallRun run(program);
+    EXPECT_EQ(run.process->ExitCode(), 0u);
+    EXPECT_TRUE(ProductSandbox::Installed());
+    EXPECT_TRUE(FileExists(ProductSandbox::DefaultInstallDir() + L"Vellumo.exe"));
+
+    // Besides the log, only the installer's own log that the setup UI wrote is left.
+    const std::wstring workspace = run.Workspace();
+    EXPECT_EQ(run.Log(), ExpectedLog(program, workspace, 0));
+    EXPECT_EQ(ListDirectory(workspace),
+              (std::vector<std::wstring>{L"OrvantaInstall.log", L"Setup.log"}));
+}
+
+TEST(InstallE2E, RunsUnderAFileNameOutsideAscii) {
+    TempDir copy{L"named"};
+    const std::wstring program = copy / L"Orvanta Setup \u00fc\u00e9 \u65e5\u672c.exe";
+    PlacedCopy setup(BuiltProgram(L"StandInSetup.exe"), program);
+    InstallRun run(program);
+    EXPECT_EQ(run.process->ExitCode(), 0u);
+    EXPECT_EQ(run.Log(), ExpectedLog(program, run.Workspace(), 0));
+}
+
+TEST(InstallE2E, AFailedSetupUiIsAnsweredOnlyWhenTheFrameworkIsMissing) {
+    const std::wstring program = BuiltProgram(L"StandInSetup.exe");
+    {
+        FrameworkKey key(true);
+        InstallRun run(program, 3);
+        EXPECT_EQ(run.process->ExitCode(), 0u);
+        EXPECT_EQ(run.Log(), ExpectedLog(program, run.Workspace(), 3));
+    }
+    {
+        FrameworkKey key(false);
+        InstallRun run(program, 3);
+        HWND box = WaitForWindow(run.process->id(), L"#32770");
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(WindowText(box), L"Orvanta Vellumo Setup");
+        EXPECT_EQ(MessageBoxText(box), kFrameworkQuestion);
+        EXPECT_EQ(MessageBoxIcon(box), static_cast<UINT>(MB_ICONERROR));
+        EXPECT_EQ(ButtonIds(box), (std::vector<int>{IDOK, IDCANCEL}));
+        Press(box, IDCANCEL);
+        EXPECT_EQ(run.process->ExitCode(), 0u);
+        EXPECT_EQ(run.Started().size(), 1u);
+    }
+}
+
+// Presses OK in the framework question of a run whose setup UI failed, and returns what
+// was started, after giving a started program time to record itself.
+std::vector<std::vector<std::wstring>> AcceptFrameworkQuestion(InstallRun& run) {
+    HWND box = WaitForWindow(run.process->id(), L"#32770");
+    EXPECT_NE(box, nullptr);
+    EXPECT_EQ(MessageBoxText(box), kFrameworkQuestion);
+    Press(box, IDOK);
+    EXPECT_EQ(run.process->ExitCode(), 0u);
+    std::vector<std::vector<std::wstring>> started;
+    for (int wait = 0; wait < 30 && (started = run.Started()).size() < 2; ++wait) {
+        Sleep(100);
+    }
+    return started;
+}
+
+TEST(InstallE2E, WindowsFeaturesIsStartedFromThe64BitSystemDirectoryNeverFromBesideSetup) {
+    FrameworkKey key(false);
+    // Setup is started from its own folder, as a downloaded installer is, with a program of
+    // the same name planted beside it.
+    TempDir downloads{L"downloads"};
+    PlacedCopy setup(BuiltProgram(L"StandInSetup.exe"), downloads / L"StandInSetup.exe");
+    PlacedCopy planted(BuiltProgram(L"standin.exe"), downloads / L"OptionalFeatures.exe");
+    {
+        // No Windows Features program in the system: the planted one must not run either.
+        InstallRun run(downloads / L"StandInSetup.exe", 3, downloads.path());
+        const auto started = AcceptFrameworkQuestion(run);
+        EXPECT_EQ(started.size(), 1u) << "the program planted beside setup was started";
+    }
+    {
+        // A marker only in the 64-bit system directory runs only when the redirection of
+        // 32-bit programs was switched off.
+        PlacedCopy marker(BuiltProgram(L"standin.exe"),
+                          L"C:\\windows\\sysnative\\OptionalFeatures.exe");
+        InstallRun run(downloads / L"StandInSetup.exe", 3, downloads.path());
+        const auto started = AcceptFrameworkQuestion(run);
+        ASSERT_EQ(started.size(), 2u);
+        EXPECT_EQ(started[1][0], L"C:\\windows\\system32\\OptionalFeatures.exe");
+        EXPECT_EQ(started[1][1], L"");
+    }
+}
+
+TEST(InstallE2E, ASetupUiThatCannotBeStartedIsReported) {
+    InstallRun run(BuiltProgram(L"BrokenUiSetup.exe"));
+    HWND box = WaitForWindow(run.process->id(), L"#32770");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(WindowText(box), L"Orvanta Vellumo Setup");
+    EXPECT_EQ(MessageBoxText(box), L"Failed to start Setup. Please contact Technical Support.");
+    EXPECT_EQ(MessageBoxIcon(box), static_cast<UINT>(MB_ICONERROR));
+    Press(box, IDOK);
+    EXPECT_EQ(run.process->ExitCode(), 0u);
+    const std::string log = run.Log();
+    EXPECT_NE(log.find("\n  Succeeded: 0\n"), std::string::npos) << log;
+    EXPECT_EQ(log.find("Waiting"), std::string::npos) << log;
+    EXPECT_EQ(ListDirectory(run.Workspace()), std::vector<std::wstring>{L"Setup.log"});
+}
+
+TEST(InstallE2E, AMissingPayloadIsReportedAfterTheEarlierOnesAreDeleted) {
+    InstallRun run(BuiltProgram(L"NoUiSetup.exe"));
+    HWND box = WaitForWindow(run.process->id(), L"#32770");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(WindowText(box), L"Orvanta Setup");
+    EXPECT_EQ(MessageBoxText(box), L"Exception: ResourceDir::GetChildWithId");
+    // While the box is up, the package and the framework installer are already gone.
+    EXPECT_EQ(ListDirectory(run.Workspace()), std::vector<std::wstring>{L"Setup.log"});
+    Press(box, IDOK);
+    EXPECT_EQ(run.process->ExitCode(), 0u);
+    EXPECT_TRUE(run.Started().empty());
+}
+
+// Wine reports the Windows version named for a program's file name under AppDefaults.
+class ReportedVersion {
+  public:
+    ReportedVersion(const std::wstring& exeName, const std::wstring& version)
+        : key_(L"Software\\Wine\\AppDefaults\\" + exeName) {
+        HKEY key = nullptr;
+        RegCreateKeyExW(HKEY_CURRENT_USER, key_.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key,
+                        nullptr);
+        RegSetValueExW(key, L"Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version.c_str()),
+                       static_cast<DWORD>((version.size() + 1) * sizeof(wchar_t)));
+        RegCloseKey(key);
+    }
+    ~ReportedVersion() { RegDeleteTreeW(HKEY_CURRENT_USER, key_.c_str()); }
+
+  private:
+    std::wstring key_;
+};
+
+void ExpectRefused(InstallRun& run) {
+    HWND box = WaitForWindow(run.process->id(), L"#32770");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(WindowText(box), L"Orvanta Vellumo Setup");
+    EXPECT_EQ(MessageBoxText(box), kTooOld);
+    EXPECT_EQ(MessageBoxIcon(box), static_cast<UINT>(MB_ICONERROR));
+    Press(box, IDOK);
+    EXPECT_EQ(run.process->ExitCode(), 1u);
+    EXPECT_EQ(ListDirectory(run.Workspace()), std::vector<std::wstring>{L"Setup.log"});
+    EXPECT_EQ(run.Log(), "");
+    EXPECT_TRUE(run.Started().empty());
+}
+
+TEST(InstallE2E, RefusesWindowsOlderThanSeven_ServicePackOne) {
+    const struct {
+        const wchar_t* version;
+        bool supported;
+    } cases[] = {{L"vista", false}, {L"win2008r2", true}, {L"win10", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(c.version)));
+        const std::wstring name = std::wstring(L"SetupOn-") + c.version + L".exe";
+        TempDir copy{L"version"};
+        PlacedCopy setup(BuiltProgram(L"StandInSetup.exe"), copy / name);
+        ReportedVersion version(name, c.version);
+        InstallRun run(copy / name);
+        if (c.supported) {
+            EXPECT_EQ(run.process->ExitCode(), 0u);
+            EXPECT_EQ(run.Started().size(), 1u);
+        } else {
+            ExpectRefused(run);
+        }
+    }
+}
+
+// Windows 7 without a service pack has no name in Wine: the prefix's registry version
+// says it, for every program started meanwhile. The values are put back afterwards.
+class WindowsSevenWithoutServicePack {
+  public:
+    WindowsSevenWithoutServicePack() {
+        Set(kVersionKey, L"CSDVersion", REG_SZ, Text(L""));
+        Set(kVersionKey, L"CurrentBuild", REG_SZ, Text(L"7600"));
+        Set(kVersionKey, L"CurrentBuildNumber", REG_SZ, Text(L"7600"));
+        const DWORD noServicePack = 0;
+        Set(kWindowsKey, L"CSDVersion", REG_DWORD,
+            std::string(reinterpret_cast<const char*>(&noServicePack), sizeof(noServicePack)));
+    }
+    ~WindowsSevenWithoutServicePack() {
+        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+            Write(it->view, it->key, it->name, it->type, it->data, it->existed);
+        }
+    }
+
+  private:
+    static constexpr const wchar_t* kVersionKey =
+        L"Software\\Microsoft\\Windows NT\\CurrentVersion";
+    static constexpr const wchar_t* kWindowsKey = L"System\\CurrentControlSet\\Control\\Windows";
+
+    struct Value {
+        REGSAM view;
+        const wchar_t* key;
+        const wchar_t* name;
+        DWORD type;
+        std::string data;
+        bool existed;
+    };
+
+    static std::string Text(const std::wstring& text) {
+        return std::string(reinterpret_cast<const char*>(text.c_str()),
+                           (text.size() + 1) * sizeof(wchar_t));
+    }
+
+    static void Write(REGSAM view, const wchar_t* keyName, const wchar_t* name, DWORD type,
+                      const std::string& data, bool present) {
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyName, 0, KEY_SET_VALUE | view, &key) !=
+            ERROR_SUCCESS) {
+            return;
+        }
+        if (present) {
+            RegSetValueExW(key, name, 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                           static_cast<DWORD>(data.size()));
+        } else {
+            RegDeleteValueW(key, name);
+        }
+        RegCloseKey(key);
+    }
+
+    // Sets the value in both registry views, keeping what was there.
+    void Set(const wchar_t* keyName, const wchar_t* name, DWORD type, const std::string& data) {
+        for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
+            Value old{view, keyName, name, REG_NONE, {}, false};
+            HKEY key = nullptr;
+            if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyName, 0, KEY_QUERY_VALUE | view, &key) ==
+                ERROR_SUCCESS) {
+                DWORD size = 0;
+                if (RegQueryValueExW(key, name, nullptr, &old.type, nullptr, &size) ==
+                    ERROR_SUCCESS) {
+                    old.data.resize(size);
+                    RegQueryValueExW(key, name, nullptr, &old.type,
+                                     reinterpret_cast<BYTE*>(old.data.data()), &size);
+                    old.existed = true;
+                }
+                RegCloseKey(key);
+            }
+            saved_.push_back(old);
+            Write(view, keyName, name, type, data, true);
+        }
+    }
+
+    std::vector<Value> saved_;
+};
+
+TEST(InstallE2E, RefusesWindowsSevenWithoutServicePack) {
+    WindowsSevenWithoutServicePack seven;
+    InstallRun run(BuiltProgram(L"StandInSetup.exe"));
+    ExpectRefused(run);
+}
+
+} // namespace

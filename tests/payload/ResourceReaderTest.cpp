@@ -1,0 +1,228 @@
+#include "payload/Extraction.h"
+
+#include "PayloadTest.h"
+#include "PeWriter.h"
+
+#include <imagehlp.h>
+
+#include <vector>
+
+namespace {
+
+// A crafted file opened with the Image Help library, as the bootstrapper opens itself.
+class LoadedPe {
+  public:
+    LoadedPe(const std::wstring& path, const std::string& bytes) {
+        WriteBytes(path, bytes);
+        image_ = ImageLoad(WideToUtf8(path).c_str(), nullptr);
+    }
+    ~LoadedPe() {
+        if (image_) {
+            ImageUnload(image_);
+        }
+    }
+    LoadedPe(const LoadedPe&) = delete;
+    LoadedPe& operator=(const LoadedPe&) = delete;
+    const LOADED_IMAGE* get() const { return image_; }
+
+  private:
+    LOADED_IMAGE* image_ = nullptr;
+};
+
+class ResourceReaderTest : public SetupLogTest {
+  protected:
+    // Extracts the id from the file; returns the error text, or checks the bytes.
+    std::string Extract(const std::string& file, uint16_t id, const std::string& expected = {}) {
+        const LoadedPe pe(dir / L"image.exe", file);
+        EXPECT_NE(pe.get(), nullptr);
+        const std::wstring out = dir / L"out.bin";
+        DeleteFileW(out.c_str());
+        const std::string error = ErrorText([&] { ExtractResourceFrom(pe.get(), id, out); });
+        if (error.empty()) {
+            EXPECT_EQ(ReadBytes(out), expected);
+        } else {
+            EXPECT_FALSE(FileExists(out)) << error;
+        }
+        return error;
+    }
+
+    TempDir dir{L"rr"};
+};
+
+const std::string kSmall = Pattern(300, 1);
+const std::string kDecoy = Pattern(77, 2);
+
+ResourceNode FullTree() {
+    std::vector<ResourceNode> payloads;
+    for (uint16_t id = 132; id <= 144; ++id) {
+        payloads.push_back(BinPayload(id, id == 135 ? kSmall : Pattern(id, id)));
+    }
+    return Root({Named(L"ABC", {BinPayload(135, kDecoy)}), Named(L"BIN", payloads),
+                 Named(L"BINARY", {BinPayload(135, kDecoy)}),
+                 Id(3, {Id(1, {IdData(1033, kDecoy)})}), Id(24, {Id(1, {IdData(2057, kDecoy)})})});
+}
+
+TEST_F(ResourceReaderTest, WalksToTheBinPayloadOrNamesTheFailingOperation) {
+    const ResourceNode decoyDirectory = BinPayload(135, kDecoy);
+    const struct {
+        const char* what;
+        ResourceNode tree;
+        uint16_t id;
+        const char* error;
+    } cases[] = {
+        {"BIN among other types", FullTree(), 135, ""},
+        {"id below the range", FullTree(), 131, "ResourceDir::GetChildWithId"},
+        {"id above the range", FullTree(), 145, "ResourceDir::GetChildWithId"},
+        {"names that are prefixes of BIN come first",
+         Root({Named(L"", {decoyDirectory}), Named(L"B", {decoyDirectory}),
+               Named(L"BI", {decoyDirectory}), Named(L"BINX", {decoyDirectory}),
+               Named(L"BIN", {BinPayload(135, kSmall)})}),
+         135, ""},
+        {"only prefixes of BIN",
+         Root({Named(L"", {decoyDirectory}), Named(L"B", {decoyDirectory}),
+               Named(L"BI", {decoyDirectory})}),
+         135, "ResourceDir::GetChildWithName"},
+        {"lower-case bin", Root({Named(L"bin", {BinPayload(135, kSmall)})}), 135,
+         "ResourceDir::GetChildWithName"},
+        {"integer types only", Root({Id(10, {BinPayload(135, kSmall)})}), 135,
+         "ResourceDir::GetChildWithName"},
+        {"two languages",
+         Root({Named(L"BIN", {Id(135, {IdData(1033, kSmall), IdData(2057, kSmall)})})}), 135,
+         "ResourceDir::GetResourceData"},
+        {"id entry straight at data", Root({Named(L"BIN", {IdData(135, kSmall)})}), 135,
+         "ResourceDir::ResourceDir"},
+        {"empty root", Root({}), 135, "ResourceDir::GetFirstEntry"},
+        {"empty BIN", Root({Named(L"BIN", {})}), 135, "ResourceDir::GetFirstEntry"},
+        {"empty payload directory", Root({Named(L"BIN", {Id(135, {})})}), 135,
+         "ResourceDir::GetResourceData"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteBytes(dir / L"out.bin", "an older file");
+        EXPECT_EQ(Extract(BuildPe(c.tree).bytes, c.id, kSmall), c.error);
+    }
+    // With several ".rsrc" sections the last one is read.
+    const ResourceNode decoyTree = Root({Named(L"BIN", {decoyDirectory})});
+    EXPECT_EQ(Extract(BuildPe(FullTree(), &decoyTree).bytes, 135, kSmall), "");
+    // Failures of the walk write nothing to the log.
+    EXPECT_EQ(LogText(), "");
+}
+
+TEST_F(ResourceReaderTest, CopiesEverySizeAroundTheChunkLengthExactly) {
+    const uint32_t MiB = 1024 * 1024;
+    const std::vector<uint32_t> sizes{0, 1, MiB - 1, MiB, MiB + 1, 3 * MiB};
+    std::vector<ResourceNode> payloads;
+    for (std::size_t index = 0; index < sizes.size(); ++index) {
+        payloads.push_back(BinPayload(static_cast<uint16_t>(132 + index),
+                                      Pattern(sizes[index], static_cast<uint32_t>(index))));
+    }
+    const LoadedPe pe(dir / L"sizes.exe", BuildPe(Root({Named(L"BIN", payloads)})).bytes);
+    for (std::size_t index = 0; index < sizes.size(); ++index) {
+        const std::wstring out = dir / (L"size" + std::to_wstring(index));
+        ExtractResourceFrom(pe.get(), static_cast<uint16_t>(132 + index), out);
+        EXPECT_EQ(ReadBytes(out), Pattern(sizes[index], static_cast<uint32_t>(index)))
+            << sizes[index];
+    }
+}
+
+// Every structure the walk reads must lie inside the resource data, the data inside the
+// section, and the section inside the file.
+TEST_F(ResourceReaderTest, RefusesEveryStructureOutsideItsBounds) {
+    const PeFile valid = BuildPe(
+        Root({Named(L"ABC", {BinPayload(1, kDecoy)}), Named(L"BIN", {BinPayload(135, kSmall)})}));
+    const uint32_t rsrc = valid.resourceStart;
+    const uint32_t size = static_cast<uint32_t>(valid.bytes.size()) - rsrc;
+    const uint32_t root = rsrc + valid.directories[0];
+    const uint32_t abcEntry = root + 16;
+    const uint32_t binEntry = root + 24;
+    const uint32_t languageEntry = rsrc + valid.directories[4] + 16;
+    const uint32_t data = rsrc + valid.dataEntries[1];
+    const struct {
+        const char* what;
+        std::function<void(std::string&)> damage;
+        const char* error;
+    } cases[] = {
+        {"no section named .rsrc", [&](std::string& f) { f[valid.resourceHeader + 4] = 'd'; },
+         "ResourceSection::ResourceSection"},
+        {"raw data past the end of the file",
+         [&](std::string& f) { Put32(f, valid.resourceHeader + 16, size + 1); },
+         "ResourceSection::ResourceSection"},
+        {"file cut inside the section", [&](std::string& f) { f.resize(rsrc + size / 2); },
+         "ResourceSection::ResourceSection"},
+        {"root entries past the end", [&](std::string& f) { Put16(f, root + 12, 0xFFFF); },
+         "ResourceDir::GetFirstEntry"},
+        {"name outside", [&](std::string& f) { Put32(f, binEntry, 0x80000000u | size); },
+         "ResourceDir::GetChildWithName"},
+        {"name running past the end",
+         [&](std::string& f) { Put16(f, rsrc + (Get32(f, binEntry) & 0xFFFF), 0xFFFF); },
+         "ResourceDir::GetChildWithName"},
+        {"an earlier name running past the end",
+         [&](std::string& f) { Put16(f, rsrc + (Get32(f, abcEntry) & 0xFFFF), 0xFFFF); },
+         "ResourceDir::GetChildWithName"},
+        {"subdirectory outside",
+         [&](std::string& f) { Put32(f, binEntry + 4, 0x80000000u | (size - 8)); },
+         "ResourceDir::ResourceDir"},
+        {"data entry outside", [&](std::string& f) { Put32(f, languageEntry + 4, size - 4); },
+         "ResourceDir::GetResourceData"},
+        {"data starting before the section",
+         [&](std::string& f) { Put32(f, data, kResourceRva - 1); },
+         "ResourceSection::RvaToFilePosition"},
+        {"data starting at the section end",
+         [&](std::string& f) { Put32(f, data, kResourceRva + size); },
+         "ResourceSection::RvaToFilePosition"},
+        {"data running past the section end", [&](std::string& f) { Put32(f, data + 4, size); },
+         "ResourceSection::RvaToFilePosition"},
+        {"data size wrapping around", [&](std::string& f) { Put32(f, data + 4, 0xFFFFFFFFu); },
+         "ResourceSection::RvaToFilePosition"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string file = valid.bytes;
+        c.damage(file);
+        EXPECT_EQ(Extract(file, 135), c.error);
+    }
+}
+
+// A copy that cannot be completed leaves no file, logs its step with the error code and
+// raises the step.
+TEST_F(ResourceReaderTest, CopyFailuresLeaveNoFileAndAreLoggedWithTheirCode) {
+    const std::wstring sourcePath = dir / L"source.bin";
+    WriteBytes(sourcePath, Pattern(1536 * 1024, 3));
+    const HANDLE readable =
+        CreateFileW(sourcePath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_EXISTING, 0, nullptr);
+    const HANDLE writeOnly =
+        CreateFileW(sourcePath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(readable, INVALID_HANDLE_VALUE);
+    ASSERT_NE(writeOnly, INVALID_HANDLE_VALUE);
+    const struct {
+        const char* what;
+        HANDLE source;
+        uint32_t size;
+        std::wstring out;
+        const char* error;
+        const char* line;
+    } cases[] = {
+        {"data past the end of the file", readable, 2 * 1024 * 1024, dir / L"out.bin",
+         "ReadFile failed", "ExeImage: ReadFile failed Error: 38\n"},
+        {"source not readable", writeOnly, 10, dir / L"out.bin", "ReadFile failed",
+         "ExeImage: ReadFile failed Error: 5\n"},
+        {"no source", nullptr, 10, dir / L"out.bin", "SetFilePointerEx failed",
+         "ExeImage: SetFilePointerEx failed Error: 6\n"},
+        {"output directory missing", readable, 10, dir / L"missing\\out.bin",
+         "Image loading failed", "ExeImage: CreateFile failed Error: 3\n"},
+    };
+    std::string expectedLog;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(ErrorText([&] { CopyResourceBytes(c.source, 4096, c.size, c.out); }), c.error);
+        EXPECT_FALSE(FileExists(c.out));
+        expectedLog += c.line;
+        EXPECT_EQ(LogText(), expectedLog);
+    }
+    CloseHandle(readable);
+    CloseHandle(writeOnly);
+}
+
+} // namespace

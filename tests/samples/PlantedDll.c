@@ -1,0 +1,19 @@
+// Stands in for a system DLL planted beside a program: loading it leaves the marker file
+// "<its own path>.loaded".
+#include <windows.h>
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+    (void)reserved;
+    if (reason == DLL_PROCESS_ATTACH) {
+        wchar_t path[MAX_PATH + 8] = {0};
+        const DWORD length = GetModuleFileNameW(instance, path, MAX_PATH);
+        if (length > 0 && length < MAX_PATH) {
+            lstrcatW(path, L".loaded");
+            HANDLE marker = CreateFileW(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+            if (marker != INVALID_HANDLE_VALUE) {
+                CloseHandle(marker);
+            }
+        }
+    }
+    return TRUE;
+}

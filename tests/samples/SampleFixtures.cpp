@@ -1,0 +1,181 @@
+#include "SampleFixtures.h"
+
+#include "Driver.h"
+
+#include <gtest/gtest.h>
+#include <msi.h>
+#include <msiquery.h>
+#include <shlobj.h>
+
+#include <stdexcept>
+
+namespace {
+
+// Closes a Windows Installer handle when the test is done with it.
+class MsiHandleOwner {
+  public:
+    MsiHandleOwner() = default;
+    MsiHandleOwner(const MsiHandleOwner&) = delete;
+    MsiHandleOwner& operator=(const MsiHandleOwner&) = delete;
+    ~MsiHandleOwner() {
+        if (handle_) {
+            MsiCloseHandle(handle_);
+        }
+    }
+    MSIHANDLE* out() { return &handle_; }
+    MSIHANDLE get() const { return handle_; }
+
+  private:
+    MSIHANDLE handle_ = 0;
+};
+
+void CopyOrThrow(const std::wstring& from, const std::wstring& to) {
+    if (!CopyFileW(from.c_str(), to.c_str(), FALSE)) {
+        throw std::runtime_error("CopyFile failed");
+    }
+}
+
+} // namespace
+
+std::wstring SampleLayout() {
+    return BinDirectory() + L"..\\payloads\\";
+}
+
+const std::vector<std::wstring>& SatelliteTags() {
+    static const std::vector<std::wstring> tags{L"de", L"en-US", L"es", L"fr",     L"it",
+                                                L"ja", L"pt-BR", L"ru", L"zh-Hans"};
+    return tags;
+}
+
+void CopySampleLayout(const std::wstring& directory) {
+    for (const wchar_t* name :
+         {L"Orvanta.msi", L"DotNet.exe", L"SetupUI.exe", L"SetupUI.exe.config"}) {
+        CopyOrThrow(SampleLayout() + name, directory + name);
+    }
+    for (const std::wstring& tag : SatelliteTags()) {
+        CreateDirectoryW((directory + tag).c_str(), nullptr);
+        CopyOrThrow(SampleLayout() + tag + L"\\SetupUI.resources.dll",
+                    directory + tag + L"\\SetupUI.resources.dll");
+    }
+}
+
+RegistryValueOverride::RegistryValueOverride(HKEY root, std::wstring key, std::wstring name,
+                                             DWORD type, const std::wstring& value)
+    : root_(root), key_(std::move(key)), name_(std::move(name)) {
+    DWORD savedType = 0;
+    DWORD size = 0;
+    if (RegGetValueW(root_, key_.c_str(), name_.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &savedType,
+                     nullptr, &size) == ERROR_SUCCESS) {
+        std::vector<BYTE> data(size);
+        RegGetValueW(root_, key_.c_str(), name_.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &savedType,
+                     data.data(), &size);
+        data.resize(size);
+        saved_.emplace(savedType, std::move(data));
+    }
+    const LONG status = RegSetKeyValueW(root_, key_.c_str(), name_.c_str(), type, value.c_str(),
+                                        static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    if (status != ERROR_SUCCESS) {
+        throw std::runtime_error("RegSetKeyValue failed");
+    }
+}
+
+RegistryValueOverride::~RegistryValueOverride() {
+    if (saved_) {
+        RegSetKeyValueW(root_, key_.c_str(), name_.c_str(), saved_->first, saved_->second.data(),
+                        static_cast<DWORD>(saved_->second.size()));
+    } else {
+        RegDeleteKeyValueW(root_, key_.c_str(), name_.c_str());
+    }
+}
+
+ProductSandbox::ProductSandbox()
+    : desktopFolder_(HKEY_CURRENT_USER,
+                     L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+                     L"Desktop", REG_EXPAND_SZ, desktop_.path()),
+      menuBuilder_(HKEY_CURRENT_USER, L"Software\\Wine\\DllOverrides", L"winemenubuilder.exe",
+                   REG_SZ, L"") {
+    if (Installed()) {
+        Uninstall();
+    }
+}
+
+ProductSandbox::~ProductSandbox() {
+    if (Installed()) {
+        Uninstall();
+    }
+}
+
+std::wstring ProductSandbox::DefaultInstallDir() {
+    wchar_t programFiles[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, programFiles);
+    return std::wstring(programFiles) + L"\\Orvanta Vellumo\\";
+}
+
+bool ProductSandbox::Installed() {
+    return MsiQueryProductStateW(SampleProductCode().c_str()) == INSTALLSTATE_DEFAULT;
+}
+
+void ProductSandbox::Uninstall() {
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    EXPECT_EQ(
+        RunToEnd(std::wstring(system) + L"\\msiexec.exe", L"/x " + SampleProductCode() + L" /qn"),
+        0u);
+}
+
+std::wstring SampleProductCode() {
+    static const std::wstring code =
+        PackageProperty(SampleLayout() + L"Orvanta.msi", L"ProductCode");
+    return code;
+}
+
+DWORD RunToEnd(const std::wstring& program, const std::wstring& arguments) {
+    Launched process(program, arguments);
+    return process.ExitCode(120000);
+}
+
+void SetPackageProperties(const std::wstring& package,
+                          const std::vector<std::pair<std::wstring, std::wstring>>& rows) {
+    MsiHandleOwner database;
+    MsiHandleOwner view;
+    if (MsiOpenDatabaseW(package.c_str(), MSIDBOPEN_DIRECT, database.out()) != ERROR_SUCCESS ||
+        MsiDatabaseOpenViewW(database.get(), L"SELECT * FROM `Property`", view.out()) !=
+            ERROR_SUCCESS ||
+        MsiViewExecute(view.get(), 0) != ERROR_SUCCESS) {
+        throw std::runtime_error("cannot open the Property table");
+    }
+    for (const auto& [name, value] : rows) {
+        MsiHandleOwner record;
+        *record.out() = MsiCreateRecord(2);
+        MsiRecordSetStringW(record.get(), 1, name.c_str());
+        MsiRecordSetStringW(record.get(), 2, value.c_str());
+        if (MsiViewModify(view.get(), MSIMODIFY_ASSIGN, record.get()) != ERROR_SUCCESS) {
+            throw std::runtime_error("cannot set a property");
+        }
+    }
+    if (MsiDatabaseCommit(database.get()) != ERROR_SUCCESS) {
+        throw std::runtime_error("cannot commit the package");
+    }
+}
+
+std::wstring PackageProperty(const std::wstring& package, const std::wstring& name) {
+    MsiHandleOwner database;
+    MsiHandleOwner view;
+    MsiHandleOwner query;
+    MsiHandleOwner record;
+    *query.out() = MsiCreateRecord(1);
+    MsiRecordSetStringW(query.get(), 1, name.c_str());
+    if (MsiOpenDatabaseW(package.c_str(), MSIDBOPEN_READONLY, database.out()) != ERROR_SUCCESS ||
+        MsiDatabaseOpenViewW(database.get(), L"SELECT `Value` FROM `Property` WHERE `Property` = ?",
+                             view.out()) != ERROR_SUCCESS ||
+        MsiViewExecute(view.get(), query.get()) != ERROR_SUCCESS) {
+        throw std::runtime_error("cannot read the Property table");
+    }
+    if (MsiViewFetch(view.get(), record.out()) != ERROR_SUCCESS) {
+        return {};
+    }
+    wchar_t value[1024] = {};
+    DWORD size = 1024;
+    MsiRecordGetStringW(record.get(), 1, value, &size);
+    return value;
+}

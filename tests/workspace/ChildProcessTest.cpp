@@ -1,0 +1,70 @@
+#include "workspace/ChildProcess.h"
+
+#include "TestFiles.h"
+#include "log/Logger.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Copies the test's exit-code helper into a directory whose name has blanks.
+class ChildProcessTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        CreateDirectoryW(program.substr(0, program.rfind(L'\\')).c_str(), nullptr);
+        ASSERT_TRUE(CopyFileW((BinDirectory() + L"exit_with.exe").c_str(), program.c_str(), FALSE));
+        OpenSetupLog(dir.path());
+    }
+    void TearDown() override {
+        Logger.close();
+        Logger.clear();
+    }
+    std::string Log() { return ReadBytes(dir / L"Setup.log"); }
+
+    TempDir dir{L"child"};
+    const std::wstring program = dir / L"with blanks\\exit with.exe";
+};
+
+TEST_F(ChildProcessTest, ReportsTheExitCodeOfAStartedChildAndLogsEachStage) {
+    const struct {
+        const wchar_t* parameters;
+        DWORD code;
+        const char* logged;
+    } cases[] = {{L"0", 0, "0"}, {L"3", 3, "3"}, {L"0xC0000005", 0xC0000005, "-1073741819"}};
+    const std::string path = WideToUtf8(program);
+    std::string expected;
+    for (const auto& c : cases) {
+        ChildProcess child{program, c.parameters, false};
+        DWORD exitCode = 0;
+        EXPECT_TRUE(child.RunAndWait(exitCode));
+        EXPECT_EQ(exitCode, c.code);
+        expected += "Trying to start process: " + path + " " + WideToUtf8(c.parameters) + "\n" +
+                    "  Succeeded: 1\nWaiting for process to finish...\n  Exit code: " + c.logged +
+                    "\n";
+    }
+    EXPECT_EQ(Log(), expected);
+}
+
+TEST_F(ChildProcessTest, PassesTheArgumentTextAsItStands) {
+    const std::wstring record = dir / L"record.txt";
+    SetEnvironmentVariableW(L"EXIT_WITH_RECORD", record.c_str());
+    ChildProcess child{program, L"7 /log=true \"x y\"", true};
+    DWORD exitCode = 0;
+    EXPECT_TRUE(child.RunAndWait(exitCode));
+    SetEnvironmentVariableW(L"EXIT_WITH_RECORD", nullptr);
+    EXPECT_EQ(exitCode, 7u);
+    const std::string line = ReadBytes(record);
+    const std::wstring commandLine(reinterpret_cast<const wchar_t*>(line.data()), line.size() / 2);
+    EXPECT_EQ(commandLine.substr(commandLine.size() - 17), L"7 /log=true \"x y\"");
+}
+
+TEST_F(ChildProcessTest, AMissingProgramIsNotStartedAndShowsNothing) {
+    const std::wstring missing = dir / L"missing.exe";
+    ChildProcess child{missing, L"", false};
+    DWORD exitCode = 0;
+    EXPECT_FALSE(child.RunAndWait(exitCode));
+    EXPECT_EQ(exitCode, 0xFFFFFFFFu);
+    EXPECT_EQ(Log(), "Trying to start process: " + WideToUtf8(missing) + " \n  Succeeded: 0\n");
+}
+
+} // namespace
