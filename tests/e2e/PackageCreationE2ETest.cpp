@@ -36,7 +36,7 @@ enum : int {
 struct SetupRun {
     SetupRun(const std::wstring& variant, const std::wstring& arguments)
         : setup(BinDirectory() + variant + L".exe", arguments,
-                {{L"TMP", temp.path()}, {L"TEMP", temp.path()}}, temp.path()) {}
+                TempAt(temp.path()), temp.path()) {}
 
     std::wstring Log() const {
         const std::wstring parent = temp / L"OrvantaSetup\\";
