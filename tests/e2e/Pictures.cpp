@@ -68,8 +68,7 @@ void Save(HWND window, const wchar_t* name) {
 
 struct Run {
     Run(const wchar_t* variant, const wchar_t* arguments)
-        : setup(BinDirectory() + variant, arguments,
-                {{L"TMP", temp.path()}, {L"TEMP", temp.path()}}, temp.path()) {}
+        : setup(BinDirectory() + variant, arguments, TempAt(temp.path()), temp.path()) {}
     HWND Window(const std::wstring& caption) {
         return WaitForWindow(setup.id(), L"#32770", caption);
     }
