@@ -4,10 +4,10 @@
 // unset).
 #include <windows.h>
 
-#include <algorithm>
 #include <cwchar>
 #include <string>
-#include <vector>
+
+#include "TestFiles.h"
 
 namespace {
 
@@ -34,22 +34,8 @@ std::wstring ArgumentText() {
 
 // The names of the files and directories beside the program, sorted, separated by blanks.
 std::wstring NamesBeside(const std::wstring& self) {
-    const std::wstring pattern = self.substr(0, self.rfind(L'\\') + 1) + L"*";
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW(pattern.c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring name = data.cFileName;
-            if (name != L"." && name != L"..") {
-                names.push_back(name);
-            }
-        } while (FindNextFileW(find, &data));
-        FindClose(find);
-    }
-    std::sort(names.begin(), names.end());
     std::wstring text;
-    for (const std::wstring& name : names) {
+    for (const std::wstring& name : ListDirectory(self.substr(0, self.rfind(L'\\') + 1))) {
         text += (text.empty() ? L"" : L" ") + name;
     }
     return text;
