@@ -24,6 +24,24 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     wineserver -w
 fi
 
+# What the programs under test install stays inside the prefix: Wine links the profile's
+# Desktop, Documents... to the Unix home, and would add menu and desktop entries there for
+# every shortcut. The folders become plain folders of the prefix and the entries are off.
+# A Desktop folder holds a desktop.ini, as on Windows: Wine's Windows Installer removes a
+# Desktop that an uninstall leaves empty, after which the save dialog can browse nothing.
+for profile in "$WINEPREFIX"/drive_c/users/*; do
+    for folder in "$profile"/*; do
+        if [ -L "$folder" ]; then
+            rm -f "$folder" && mkdir -p "$folder"
+        fi
+    done
+    mkdir -p "$profile/Desktop" && touch "$profile/Desktop/desktop.ini"
+done
+if ! grep -q '"winemenubuilder.exe"=""' "$WINEPREFIX/user.reg" 2>/dev/null; then
+    wine reg add 'HKCU\Software\Wine\DllOverrides' /v winemenubuilder.exe /d '' /f >/dev/null 2>&1
+    wineserver -w
+fi
+
 wineserver -p
 "$@"
 status=$?

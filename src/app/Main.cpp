@@ -4,10 +4,12 @@
 #include <string>
 
 #include "app/CommandLine.h"
+#include "app/DllSearch.h"
 #include "app/Messages.h"
 #include "app/Setup.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR arguments, int) {
+    RestrictDllSearchToSystemDirectory();
     const CommandLineOptions options = ParseCommandLine(arguments ? arguments : L"");
     if (options.showHelp) {
         ShowMessage(GetHelpText(), MB_ICONINFORMATION);

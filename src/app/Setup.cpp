@@ -9,6 +9,7 @@
 #include "app/Messages.h"
 #include "common/UniqueHandle.h"
 #include "log/Logger.h"
+#include "package/PackageCreation.h"
 #include "payload/ExeImage.h"
 #include "payload/SatelliteSet.h"
 #include "workspace/ChildProcess.h"
@@ -135,11 +136,11 @@ bool IsSupportedWindows() {
                               mask) != FALSE;
 }
 
-int RunSetup(HINSTANCE /*instance*/, RunMode mode) {
+int RunSetup(HINSTANCE instance, RunMode mode) {
     const std::wstring workspace = CreateWorkspace();
     OpenSetupLog(workspace);
     if (mode == RunMode::Extract || mode == RunMode::Defaults) {
-        return 0;
+        return RunPackageCreation(instance, mode == RunMode::Defaults);
     }
     return RunInstall(workspace);
 }

@@ -64,9 +64,17 @@ struct LibraryTraits {
     static void close(pointer value) { FreeLibrary(value); }
 };
 
+struct IconTraits {
+    using pointer = HICON;
+    static pointer invalid() { return nullptr; }
+    static void close(pointer value) { DestroyIcon(value); }
+};
+
 // A process, thread or event handle: null means none.
 using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
 // A file handle from CreateFileW: INVALID_HANDLE_VALUE means none.
 using UniqueFileHandle = UniqueHandle<FileHandleTraits>;
 using UniqueRegistryKey = UniqueHandle<RegistryKeyTraits>;
 using UniqueLibrary = UniqueHandle<LibraryTraits>;
+// An icon from LoadImageW without LR_SHARED.
+using UniqueIcon = UniqueHandle<IconTraits>;

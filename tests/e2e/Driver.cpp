@@ -276,7 +276,9 @@ long long Distance(const std::vector<DWORD>& a, const std::vector<DWORD>& b) {
 
 } // namespace
 
-UINT MessageBoxIcon(HWND box) {
+namespace {
+
+UINT CaptureMessageBoxIcon(HWND box) {
     // Icon handles are not shared between processes, so the icon is told by its pixels:
     // the box is raised, its icon control copied from the screen and compared with each
     // system icon drawn here.
@@ -323,4 +325,15 @@ UINT MessageBoxIcon(HWND box) {
     // A blank control matches no icon well.
     const long long blank = Distance(shown, std::vector<DWORD>(shown.size(), corner));
     return bestDistance * 4 < blank ? best : 0;
+}
+
+} // namespace
+
+UINT MessageBoxIcon(HWND box) {
+    // A box that is still being drawn, or covered for a moment, is looked at again.
+    UINT icon = 0;
+    for (int attempt = 0; attempt < 5 && icon == 0; ++attempt) {
+        icon = CaptureMessageBoxIcon(box);
+    }
+    return icon;
 }

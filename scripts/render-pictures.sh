@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Renders the package creation dialogs (both modes), the licence agreement, the result
+# dialog and the message boxes to docs/images/*.png: builds the bootstrapper variants and
+# the picture driver, runs the driver under Wine on a virtual display, converts its bitmaps.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+bash scripts/install-deps.sh
+build=${ORVANTA_BUILD_DIR:-$root/build}
+cmake --preset release -B "$build" >/dev/null
+cmake --build "$build" -j2 --target ui_pictures
+
+shots=$(mktemp -d)
+trap 'rm -rf "$shots"' EXIT
+# A Unix path is a Windows path on drive Z:.
+xvfb-run -a -s "-screen 0 1024x768x24" \
+    bash scripts/wine-session.sh "$build/wineprefix" \
+    wine "$build/bin/ui_pictures.exe" "Z:${shots//\//\\}"
+
+mkdir -p docs/images
+for bitmap in "$shots"/*.bmp; do
+    picture=docs/images/$(basename "${bitmap%.bmp}").png
+    convert "$bitmap" -strip "$picture"
+    echo "$picture"
+done

@@ -1,0 +1,69 @@
+#include "package/PackageCreation.h"
+
+#include <shellapi.h>
+
+#include "common/SystemPaths.h"
+#include "package/ExtractDialog.h"
+#include "package/ExtractResultDialog.h"
+#include "package/PropertyEditing.h"
+#include "payload/ExeImage.h"
+#include "workspace/ScopedFile.h"
+
+namespace {
+
+constexpr uint16_t kPackageResource = 135;
+
+const wchar_t* Flag(bool value) {
+    return value ? L"#1" : L"#0";
+}
+
+} // namespace
+
+ExplorerCommand SelectInExplorer(const std::wstring& path) {
+    return {WindowsDirectoryFile(L"explorer.exe"), L"/select,\"" + path + L"\""};
+}
+
+void ShowInExplorer(const std::wstring& path) {
+    const ExplorerCommand command = SelectInExplorer(path);
+    ShellExecuteW(nullptr, L"open", command.program.c_str(), command.parameters.c_str(), nullptr,
+                  SW_SHOWNORMAL);
+}
+
+int RunPackageCreation(HINSTANCE instance, bool defaultsMode) {
+    // Everything below is released in reverse order: the installer database is closed
+    // before the scoped file may delete the package, and the image goes after that.
+    ExtractDialog options(instance, defaultsMode);
+    if (options.Show() != IDOK) {
+        return 0;
+    }
+    const std::wstring installDir = options.installDir;
+    const std::wstring packagePath = options.packagePath;
+    const bool installDesktopShortcut = options.installDesktopShortcut;
+    const bool noUpdateCheck = options.noUpdateCheck;
+    const bool noEula = options.noEula;
+
+    ExeImage image;
+    ScopedFile package;
+    image.ExtractResource(kPackageResource, packagePath);
+    // From here on a failure deletes the package.
+    package.path = packagePath;
+
+    const MsiHandle database = OpenPackageDatabase(packagePath);
+    const MsiHandle view = OpenPropertyView(database);
+    if (!defaultsMode) {
+        SetProperty(view.get(), L"NO_UPDATE_CHECK_PROPERTY", Flag(noUpdateCheck));
+        SetProperty(view.get(), L"NO_EULA_PROPERTY", Flag(noEula));
+    }
+    SetProperty(view.get(), L"INSTALL_DESKTOP_SHORTCUT_PROPERTY", Flag(installDesktopShortcut));
+    if (!installDir.empty()) {
+        SetProperty(view.get(), L"INSTALL_DIR_PROPERTY", installDir);
+    }
+    CommitDatabase(database);
+    package.armed = false;
+
+    ExtractResultDialog result(instance);
+    if (result.Show() == IDOK && result.showInExplorer) {
+        ShowInExplorer(packagePath);
+    }
+    return 0;
+}

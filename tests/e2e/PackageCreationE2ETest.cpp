@@ -1,0 +1,309 @@
+#include "Driver.h"
+#include "PackageDriver.h"
+#include "PackageFiles.h"
+#include "TestFiles.h"
+
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+// /extract and /defaults of a bootstrapper carrying a real test package (product/), driven
+// from outside through the option dialog, the agreement, the save dialog and the result.
+namespace {
+
+const std::wstring kOptions = L"Create Package for Silent Installation";
+const std::wstring kAgreement = L"Licence Agreement";
+const std::wstring kResult = L"Orvanta Vellumo Setup";
+
+// The test package's own values, which package creation must leave alone when it does not
+// write a row.
+const std::wstring kPackageNoUpdateCheck = L"package value 1";
+const std::wstring kPackageNoEula = L"package value 2";
+const std::wstring kPackageInstallDir = L"C:\\Orvanta Package Default\\";
+
+enum : int {
+    kDesktopShortcut = 1007,
+    kNoUpdateCheck = 1008,
+    kCreate = 1011,
+    kInstallDir = 1012,
+    kNoEula = 1013,
+    kShowInExplorer = 1014,
+};
+
+// One run of a bootstrapper variant with a temporary directory of its own, so that its
+// workspace and log can be found. It is also the current directory, where the save dialog
+// opens (Wine's cannot show the build directory on drive Z:, and would then accept no file).
+struct SetupRun {
+    SetupRun(const std::wstring& variant, const std::wstring& arguments)
+        : setup(BinDirectory() + variant + L".exe", arguments,
+                TempAt(temp.path()), temp.path()) {}
+
+    std::wstring Log() const {
+        const std::wstring parent = temp / L"OrvantaSetup\\";
+        const std::vector<std::wstring> workspaces = ListDirectory(parent);
+        return workspaces.size() == 1
+                   ? Utf8ToWide(ReadBytes(parent + workspaces[0] + L"\\Setup.log"))
+                   : L"(" + std::to_wstring(workspaces.size()) + L" workspaces)";
+    }
+
+    TempDir temp{L"pkg"};
+    Launched setup;
+};
+
+bool Checked(HWND dialog, int id) {
+    return SendMessageW(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+bool WaitUntilChecked(HWND dialog, int id) {
+    for (int i = 0; i < 200 && !Checked(dialog, id); ++i) {
+        Sleep(50);
+    }
+    return Checked(dialog, id);
+}
+
+void SetControlText(HWND dialog, int id, const std::wstring& text) {
+    SendMessageW(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+// Sends a click to a control that opens nothing, and returns once it has been handled.
+void ClickNow(HWND dialog, int id) {
+    SendMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+}
+
+struct Choices {
+    std::wstring installDir; // typed into the box; empty leaves it blank
+    bool desktopShortcut = false;
+    bool noUpdateCheck = false;   // /extract only
+    bool acceptAgreement = false; // /extract only
+};
+
+// Sets the options in the option dialog and chooses the package file in the save dialog.
+void CreatePackage(const SetupRun& run, const Choices& choices, const std::wstring& path) {
+    HWND options = WaitForWindow(run.setup.id(), L"#32770", kOptions);
+    ASSERT_NE(options, nullptr);
+    if (!choices.installDir.empty()) {
+        SetControlText(options, kInstallDir, choices.installDir);
+    }
+    if (choices.desktopShortcut) {
+        ClickNow(options, kDesktopShortcut);
+    }
+    if (choices.noUpdateCheck) {
+        ClickNow(options, kNoUpdateCheck);
+    }
+    if (choices.acceptAgreement) {
+        Press(options, kNoEula);
+        HWND agreement = WaitForWindow(run.setup.id(), L"#32770", kAgreement);
+        ASSERT_NE(agreement, nullptr);
+        Press(agreement, IDOK);
+        ASSERT_TRUE(WaitUntilChecked(options, kNoEula));
+    }
+    Press(options, kCreate);
+    ASSERT_TRUE(ChooseSaveFile(run.setup.id(), path));
+}
+
+// Closes the result dialog with OK or Cancel, the Explorer box set as given.
+void CloseResult(const SetupRun& run, int button, bool showInExplorer) {
+    HWND result = WaitForWindow(run.setup.id(), L"#32770", kResult);
+    ASSERT_NE(result, nullptr);
+    EXPECT_TRUE(Checked(result, kShowInExplorer));
+    if (!showInExplorer) {
+        ClickNow(result, kShowInExplorer);
+    }
+    Press(result, button);
+}
+
+std::map<std::wstring, std::wstring> Rows(const std::wstring& package) {
+    const std::multimap<std::wstring, std::wstring> table = ReadPropertyTable(package);
+    std::map<std::wstring, std::wstring> rows(table.begin(), table.end());
+    EXPECT_EQ(rows.size(), table.size()) << "a property is in the table twice";
+    return rows;
+}
+
+// Explorer processes the bootstrapper started, waited for a little while.
+std::vector<DWORD> ExplorersStartedBy(DWORD parentId) {
+    std::vector<DWORD> explorers;
+    for (int i = 0; i < 40 && explorers.empty(); ++i) {
+        explorers = ChildProcesses(parentId, L"explorer.exe");
+        Sleep(50);
+    }
+    return explorers;
+}
+
+TEST(PackageCreationE2E, ExtractWithEveryOptionWritesFourRowsAndShowsThePackageInExplorer) {
+    SetupRun run(L"PackageSetup", L"/extract");
+    const std::wstring package = run.temp / L"Silent Package.msi";
+    const std::wstring typed = L"  C:\\Typed Install Dir\\ ";
+    CreatePackage(run, {typed, true, true, true}, package);
+    CloseResult(run, IDOK, true);
+    EXPECT_EQ(run.setup.ExitCode(), 0u);
+
+    const auto rows = Rows(package);
+    EXPECT_EQ(rows.at(L"NO_UPDATE_CHECK_PROPERTY"), L"#1");
+    EXPECT_EQ(rows.at(L"NO_EULA_PROPERTY"), L"#1");
+    EXPECT_EQ(rows.at(L"INSTALL_DESKTOP_SHORTCUT_PROPERTY"), L"#1");
+    EXPECT_EQ(rows.at(L"INSTALL_DIR_PROPERTY"), typed);
+    EXPECT_EQ(run.Log().rfind(L"ExeImage: module path is ", 0), 0u);
+
+    // Explorer is started by the bootstrapper with the package selected. Wine's Explorer
+    // shows no window for "/select,", so its process and command line are looked at; the
+    // quotes around the path are checked in-process (PackageCreationTest).
+    const std::vector<DWORD> explorers = ExplorersStartedBy(run.setup.id());
+    ASSERT_EQ(explorers.size(), 1u);
+    const std::vector<std::wstring> commandLines =
+        HostCommandLinesContaining(L"explorer.exe /select," + package);
+    for (DWORD explorer : explorers) {
+        EndProcess(explorer);
+    }
+    ASSERT_EQ(commandLines.size(), 1u);
+    wchar_t windows[MAX_PATH] = {};
+    GetWindowsDirectoryW(windows, MAX_PATH);
+    EXPECT_EQ(commandLines[0].rfind(std::wstring(windows) + L"\\explorer.exe /select,", 0), 0u)
+        << testing::PrintToString(commandLines[0]);
+}
+
+TEST(PackageCreationE2E, ExtractWithEveryBoxUncheckedWritesThreeZerosAndNoDirectory) {
+    SetupRun run(L"PackageSetup", L"/extract");
+    const std::wstring package = run.temp / L"unchecked.msi";
+    CreatePackage(run, {}, package);
+    CloseResult(run, IDOK, false);
+    EXPECT_EQ(run.setup.ExitCode(), 0u);
+    EXPECT_TRUE(ChildProcesses(run.setup.id(), L"explorer.exe").empty());
+
+    const auto rows = Rows(package);
+    EXPECT_EQ(rows.at(L"NO_UPDATE_CHECK_PROPERTY"), L"#0");
+    EXPECT_EQ(rows.at(L"NO_EULA_PROPERTY"), L"#0");
+    EXPECT_EQ(rows.at(L"INSTALL_DESKTOP_SHORTCUT_PROPERTY"), L"#0");
+    EXPECT_EQ(rows.at(L"INSTALL_DIR_PROPERTY"), kPackageInstallDir);
+}
+
+TEST(PackageCreationE2E, DefaultsWritesOnlyTheShortcutAndATypedDirectory) {
+    const struct {
+        const char* name;
+        Choices choices;
+        const wchar_t* shortcut;
+        std::wstring installDir;
+    } cases[] = {
+        {"typed, shortcut", Choices{L"D:\\Defaults Dir", true, false, false}, L"#1",
+         L"D:\\Defaults Dir"},
+        {"blank, no shortcut", Choices{L"", false, false, false}, L"#0", kPackageInstallDir},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetupRun run(L"PackageSetup", L"/defaults");
+        HWND options = WaitForWindow(run.setup.id(), L"#32770", kOptions);
+        ASSERT_NE(options, nullptr);
+        EXPECT_FALSE(IsWindowVisible(GetDlgItem(options, kNoUpdateCheck)));
+        EXPECT_FALSE(IsWindowVisible(GetDlgItem(options, kNoEula)));
+        const std::wstring package = run.temp / L"defaults.msi";
+        CreatePackage(run, c.choices, package);
+        CloseResult(run, IDCANCEL, true);
+        EXPECT_EQ(run.setup.ExitCode(), 0u);
+        EXPECT_TRUE(ChildProcesses(run.setup.id(), L"explorer.exe").empty());
+
+        const auto rows = Rows(package);
+        EXPECT_EQ(rows.at(L"NO_UPDATE_CHECK_PROPERTY"), kPackageNoUpdateCheck);
+        EXPECT_EQ(rows.at(L"NO_EULA_PROPERTY"), kPackageNoEula);
+        EXPECT_EQ(rows.at(L"INSTALL_DESKTOP_SHORTCUT_PROPERTY"), c.shortcut);
+        EXPECT_EQ(rows.at(L"INSTALL_DIR_PROPERTY"), c.installDir);
+    }
+}
+
+TEST(PackageCreationE2E, CancellingTheOptionsWritesNothingAndNeverLoadsTheImage) {
+    const struct {
+        const char* name;
+        void (*close)(HWND);
+    } closes[] = {{"Cancel", [](HWND options) { Press(options, IDCANCEL); }},
+                  {"Escape", PressEscape},
+                  {"close box", Close}};
+    for (const auto& close : closes) {
+        SCOPED_TRACE(close.name);
+        SetupRun run(L"PackageSetup", L"/extract");
+        HWND options = WaitForWindow(run.setup.id(), L"#32770", kOptions);
+        ASSERT_NE(options, nullptr);
+        close.close(options);
+        EXPECT_EQ(run.setup.ExitCode(), 0u);
+        // The log would hold the module path line had the image been loaded.
+        EXPECT_EQ(run.Log(), L"");
+        const std::wstring parent = run.temp / L"OrvantaSetup\\";
+        ASSERT_EQ(ListDirectory(parent).size(), 1u);
+        EXPECT_EQ(ListDirectory(parent + ListDirectory(parent)[0]),
+                  std::vector<std::wstring>{L"Setup.log"});
+        EXPECT_EQ(ListDirectory(run.temp.path()), std::vector<std::wstring>{L"OrvantaSetup"});
+    }
+}
+
+TEST(PackageCreationE2E, AnExistingFileIsReplacedOnceTheOverwriteIsConfirmed) {
+    SetupRun run(L"PackageSetup", L"/extract");
+    const std::wstring package = run.temp / L"existing.msi";
+    WriteBytes(package, "an older file of the administrator's");
+    CreatePackage(run, {L"E:\\Over", true}, package);
+
+    // The save dialog asks before it accepts an existing file.
+    HWND prompt = WaitForBoxWithText(run.setup.id(), L"already exists");
+    ASSERT_NE(prompt, nullptr);
+    Press(prompt, IDYES);
+    CloseResult(run, IDCANCEL, true);
+    EXPECT_EQ(run.setup.ExitCode(), 0u);
+
+    const auto rows = Rows(package);
+    EXPECT_EQ(rows.at(L"INSTALL_DIR_PROPERTY"), L"E:\\Over");
+    EXPECT_EQ(rows.at(L"INSTALL_DESKTOP_SHORTCUT_PROPERTY"), L"#1");
+}
+
+TEST(PackageCreationE2E, APayloadThatIsNotAPackageIsReportedAndLeavesNoFile) {
+    SetupRun run(L"NotAPackageSetup", L"/extract");
+    const std::wstring package = run.temp / L"broken.msi";
+    CreatePackage(run, {L"C:\\Anywhere", true, true}, package);
+    HWND box = WaitForWindow(run.setup.id(), L"#32770", L"Orvanta Setup");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(MessageBoxText(box), L"Exception: MsiOpenDatabase failed");
+    EXPECT_FALSE(FileExists(package));
+    Press(box, IDOK);
+    EXPECT_EQ(run.setup.ExitCode(), 0u);
+    EXPECT_FALSE(FileExists(package));
+}
+
+std::wstring KnownFolder(int csidl) {
+    wchar_t path[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
+    return std::wstring(path) + L"\\";
+}
+
+// msiexec from the system directory, its full exit code.
+DWORD Msiexec(const std::wstring& arguments) {
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    Launched msiexec(std::wstring(system) + L"\\msiexec.exe", arguments);
+    return msiexec.ExitCode(120000);
+}
+
+TEST(PackageCreationE2E, TheCreatedPackageInstallsSilentlyWithTheChosenOptions) {
+    const std::wstring shortcutName = L"Orvanta Vellumo Test.lnk";
+    const std::wstring desktops[] = {KnownFolder(CSIDL_DESKTOPDIRECTORY),
+                                     KnownFolder(CSIDL_COMMON_DESKTOPDIRECTORY)};
+    auto shortcutInstalled = [&] {
+        return FileExists(desktops[0] + shortcutName) || FileExists(desktops[1] + shortcutName);
+    };
+    ASSERT_FALSE(shortcutInstalled());
+
+    for (const bool shortcut : {true, false}) {
+        SCOPED_TRACE(shortcut ? "with shortcut" : "without shortcut");
+        SetupRun run(L"PackageSetup", L"/extract");
+        const std::wstring installDir = run.temp / L"Installed Here\\";
+        const std::wstring package = run.temp / L"silent.msi";
+        CreatePackage(run, {installDir, shortcut}, package);
+        CloseResult(run, IDCANCEL, true);
+        ASSERT_EQ(run.setup.ExitCode(), 0u);
+
+        ASSERT_EQ(Msiexec(L"/i \"" + package + L"\" /qn"), 0u);
+        EXPECT_TRUE(FileExists(installDir + L"ReadMe.txt"));
+        EXPECT_EQ(shortcutInstalled(), shortcut);
+        EXPECT_FALSE(DirectoryExists(kPackageInstallDir));
+
+        EXPECT_EQ(Msiexec(L"/x \"" + package + L"\" /qn"), 0u);
+        EXPECT_FALSE(FileExists(installDir + L"ReadMe.txt"));
+        EXPECT_FALSE(shortcutInstalled());
+    }
+}
+
+} // namespace

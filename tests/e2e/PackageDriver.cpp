@@ -1,0 +1,113 @@
+#include "PackageDriver.h"
+
+#include "Driver.h"
+#include "TestFiles.h"
+
+#include <tlhelp32.h>
+
+bool ChooseSaveFile(DWORD processId, const std::wstring& path) {
+    HWND saveAs = WaitForWindow(processId, L"#32770", L"Save As");
+    if (!saveAs) {
+        return false;
+    }
+    // The file name box is a ComboBoxEx32 with id 1148; it takes a whole path.
+    SendMessageW(GetDlgItem(saveAs, 1148), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    Press(saveAs, IDOK);
+    return true;
+}
+
+namespace {
+
+struct BoxSearch {
+    DWORD processId;
+    const std::wstring* text;
+    HWND found;
+};
+
+BOOL CALLBACK MatchBox(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<BoxSearch*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    wchar_t className[64] = {};
+    GetClassNameW(window, className, 64);
+    if (owner == search->processId && IsWindowVisible(window) &&
+        std::wstring(className) == L"#32770" &&
+        MessageBoxText(window).find(*search->text) != std::wstring::npos) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+} // namespace
+
+HWND WaitForBoxWithText(DWORD processId, const std::wstring& text, DWORD milliseconds) {
+    const ULONGLONG deadline = GetTickCount64() + milliseconds;
+    do {
+        BoxSearch search{processId, &text, nullptr};
+        EnumWindows(MatchBox, reinterpret_cast<LPARAM>(&search));
+        if (search.found) {
+            return search.found;
+        }
+        Sleep(50);
+    } while (GetTickCount64() < deadline);
+    return nullptr;
+}
+
+std::vector<DWORD> ChildProcesses(DWORD parentId, const std::wstring& fileName) {
+    std::vector<DWORD> children;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) {
+        return children;
+    }
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32FirstW(snapshot, &entry); more;
+         more = Process32NextW(snapshot, &entry)) {
+        if (entry.th32ParentProcessID == parentId &&
+            _wcsicmp(entry.szExeFile, fileName.c_str()) == 0) {
+            children.push_back(entry.th32ProcessID);
+        }
+    }
+    CloseHandle(snapshot);
+    return children;
+}
+
+void EndProcess(DWORD processId) {
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId);
+    if (process) {
+        TerminateProcess(process, 0);
+        WaitForSingleObject(process, 5000);
+        CloseHandle(process);
+    }
+}
+
+std::vector<std::wstring> HostCommandLinesContaining(const std::wstring& text) {
+    std::vector<std::wstring> found;
+    WIN32_FIND_DATAW entry{};
+    HANDLE search = FindFirstFileW(L"Z:\\proc\\*", &entry);
+    if (search == INVALID_HANDLE_VALUE) {
+        return found;
+    }
+    do {
+        const std::wstring name = entry.cFileName;
+        if (name.empty() || name.find_first_not_of(L"0123456789") != std::wstring::npos) {
+            continue;
+        }
+        std::string bytes;
+        try {
+            bytes = ReadBytes(L"Z:\\proc\\" + name + L"\\cmdline");
+        } catch (const std::exception&) {
+            continue; // the process has ended meanwhile
+        }
+        for (char& c : bytes) {
+            c = c ? c : ' ';
+        }
+        const std::wstring commandLine = Utf8ToWide(bytes);
+        if (commandLine.find(text) != std::wstring::npos) {
+            found.push_back(commandLine);
+        }
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+    return found;
+}

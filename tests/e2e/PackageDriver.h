@@ -1,0 +1,28 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// Driving what package creation opens and starts, from outside the bootstrapper.
+
+// Waits for the process's save dialog, types the path into its file name box and presses
+// Save. Returns false when no save dialog appeared.
+bool ChooseSaveFile(DWORD processId, const std::wstring& path);
+
+// A visible message box of the process whose text contains the text, waited for up to
+// the time; null when none appeared.
+HWND WaitForBoxWithText(DWORD processId, const std::wstring& text, DWORD milliseconds = 20000);
+
+// The ids of the running processes started by the parent whose program has the file name
+// (compared without case).
+std::vector<DWORD> ChildProcesses(DWORD parentId, const std::wstring& fileName);
+
+// Ends a process that a test caused to be started.
+void EndProcess(DWORD processId);
+
+// The command lines of the host's processes, as Wine hands them to the host (arguments
+// joined by blanks, quotes removed), that contain the text. Under Wine this is the only
+// view of another process's command line, which Windows' own calls do not give here.
+std::vector<std::wstring> HostCommandLinesContaining(const std::wstring& text);

@@ -1,0 +1,155 @@
+// Drives the bootstrapper's windows as a user would and saves each as a bitmap, for the
+// pictures of the README (scripts/render-pictures.sh turns them into PNG files).
+// Usage: ui_pictures <output directory>
+#include "Driver.h"
+#include "PackageDriver.h"
+#include "TestFiles.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::wstring output;
+int failures = 0;
+
+void Fail(const char* what) {
+    std::fprintf(stderr, "ui_pictures: %s\n", what);
+    ++failures;
+}
+
+// The window as it is on the screen, raised and repainted first, as a 24-bit bitmap file.
+void Save(HWND window, const wchar_t* name) {
+    if (!window) {
+        Fail("a window to picture did not appear");
+        return;
+    }
+    SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    RedrawWindow(window, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+    Sleep(400);
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    const int stride = (width * 3 + 3) & ~3;
+
+    BITMAPINFOHEADER header{};
+    header.biSize = sizeof(header);
+    header.biWidth = width;
+    header.biHeight = -height;
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    header.biCompression = BI_RGB;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(memory, reinterpret_cast<BITMAPINFO*>(&header),
+                                      DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    GdiFlush();
+
+    BITMAPFILEHEADER file{};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof(file) + sizeof(header);
+    file.bfSize = file.bfOffBits + static_cast<DWORD>(stride * height);
+    std::string bytes(reinterpret_cast<const char*>(&file), sizeof(file));
+    bytes.append(reinterpret_cast<const char*>(&header), sizeof(header));
+    bytes.append(static_cast<const char*>(bits), static_cast<size_t>(stride * height));
+    WriteBytes(output + name, bytes);
+
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+}
+
+struct Run {
+    Run(const wchar_t* variant, const wchar_t* arguments)
+        : setup(BinDirectory() + variant, arguments, TempAt(temp.path()), temp.path()) {}
+    HWND Window(const std::wstring& caption) {
+        return WaitForWindow(setup.id(), L"#32770", caption);
+    }
+    TempDir temp{L"pictures"};
+    Launched setup;
+};
+
+const std::wstring kOptions = L"Create Package for Silent Installation";
+
+void ExtractFlow() {
+    Run run(L"PackageSetup.exe", L"/extract");
+    HWND options = run.Window(kOptions);
+    Save(options, L"extract-options.bmp");
+    if (!options) {
+        return;
+    }
+    Press(options, 1013);
+    HWND agreement = run.Window(L"Licence Agreement");
+    Save(agreement, L"licence-agreement.bmp");
+    Press(agreement, IDOK);
+    Sleep(300);
+    SendMessageW(GetDlgItem(options, 1007), BM_CLICK, 0, 0);
+    Press(options, 1011);
+    if (!ChooseSaveFile(run.setup.id(), run.temp / L"Orvanta.msi")) {
+        Fail("no save dialog");
+        return;
+    }
+    HWND result = run.Window(L"Orvanta Vellumo Setup");
+    Save(result, L"package-created.bmp");
+    Press(result, IDCANCEL);
+    run.setup.Wait(20000);
+}
+
+void DefaultsOptions() {
+    Run run(L"PackageSetup.exe", L"/defaults");
+    HWND options = run.Window(kOptions);
+    Save(options, L"defaults-options.bmp");
+    Press(options, IDCANCEL);
+    run.setup.Wait(20000);
+}
+
+void HelpBox() {
+    Run run(L"OrvantaSetup.exe", L"/help");
+    HWND box = run.Window(L"Orvanta Vellumo Setup");
+    Save(box, L"help-message.bmp");
+    Press(box, IDOK);
+    run.setup.Wait(20000);
+}
+
+void ExceptionBox() {
+    Run run(L"NotAPackageSetup.exe", L"/extract");
+    HWND options = run.Window(kOptions);
+    if (!options) {
+        Fail("no option dialog");
+        return;
+    }
+    Press(options, 1011);
+    if (!ChooseSaveFile(run.setup.id(), run.temp / L"Orvanta.msi")) {
+        Fail("no save dialog");
+        return;
+    }
+    HWND box = run.Window(L"Orvanta Setup");
+    Save(box, L"exception-message.bmp");
+    Press(box, IDOK);
+    run.setup.Wait(20000);
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: ui_pictures <output directory>\n");
+        return 2;
+    }
+    output = argv[1];
+    if (output.back() != L'\\') {
+        output += L'\\';
+    }
+    ExtractFlow();
+    DefaultsOptions();
+    HelpBox();
+    ExceptionBox();
+    return failures == 0 ? 0 : 1;
+}
