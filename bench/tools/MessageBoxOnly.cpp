@@ -11,6 +11,7 @@ std::ofstream unopenedLog;
 #endif
 
 #ifdef WITH_BOOTSTRAPPER_IMPORTS
+#include <commdlg.h>
 #include <imagehlp.h>
 #include <rpc.h>
 #include <shellapi.h>
@@ -21,6 +22,7 @@ std::ofstream unopenedLog;
     reinterpret_cast<void*>(&UuidCreateSequential),
     reinterpret_cast<void*>(&ShellExecuteExW),
     reinterpret_cast<void*>(&RegOpenKeyExW),
+    reinterpret_cast<void*>(&GetSaveFileNameW),
 };
 #endif
 
