@@ -128,14 +128,6 @@ def main():
         total = sum((y - mean_y) ** 2 for y in ys)
         fit = {"fixed_ms": fixed, "rate_mib_s": 1000 / slope if slope > 0 else None,
                "r_squared": 1 - residual / total if total else None}
-    # A super-linear step: the rate of one step of size falls well below the fitted rate. A
-    # step that took no longer than the one before (no rate) is no such step.
-    marginal = [row.get("install_marginal_mib_s") for row in fit_rows[1:]]
-    marginal = [m for m in marginal if m is not None]
-    flat = None
-    if fit and fit["rate_mib_s"] and len(fit_rows) >= 3:
-        flat = not marginal or min(marginal) >= 0.7 * fit["rate_mib_s"]
-
     plain_rows = [row for row in fit_rows if "plain_ms" in row]
     if len(plain_rows) >= 2 and fit:
         xs = [row["bytes"] / MIB for row in plain_rows]
@@ -145,6 +137,22 @@ def main():
             (x - mean_x) ** 2 for x in xs)
         fit["plain_fixed_ms"] = mean_y - slope * mean_x
         fit["plain_rate_mib_s"] = 1000 / slope if slope > 0 else None
+
+    # A super-linear step would make bytes dearer as the size grows: the rate over the upper
+    # half of the sizes (256 MiB to full) is compared with that over the lower half (64 to
+    # 256 MiB). Two steps each, so that one disturbed run does not decide.
+    by_set = {row["set"]: row for row in scaling}
+    flat = None
+    halves = {}
+    if all(name in by_set for name in ("64M", "256M", "full")):
+        def rate(a, b):
+            delta_ms = by_set[b]["install_ms"] - by_set[a]["install_ms"]
+            delta_mib = (by_set[b]["bytes"] - by_set[a]["bytes"]) / MIB
+            return delta_mib / (delta_ms / 1000) if delta_ms > 0 else float("inf")
+        halves = {"lower_mib_s": rate("64M", "256M"), "upper_mib_s": rate("256M", "full")}
+        flat = halves["upper_mib_s"] >= 0.7 * halves["lower_mib_s"]
+        if fit:
+            fit.update(halves)
 
     rss_full, rss_small = stats.get("rss_full"), stats.get("rss_1M")
     rss_excess_kb = rss_full["median"] - rss_small["median"] if rss_full and rss_small else None
@@ -166,7 +174,8 @@ def main():
             "ratio_of_minimums": ratio(stats.get("help_full"), stats.get("messagebox"), "min"),
             "limit": 1.2,
         },
-        "throughput_flat": {"flat": flat, "rule": "every step's marginal rate >= 0.7 x fitted"},
+        "throughput_flat": {"flat": flat, "rule": "rate 256 MiB..full >= 0.7 x rate 64..256 MiB",
+                            **{key: round(value, 1) for key, value in halves.items()}},
     }
     # What the install run does beyond the plain copy, whatever the size: Wine's start-up of a
     # program with more DLLs, the workspace, and starting and waiting for the setup UI.
@@ -282,7 +291,9 @@ def main():
             value = "-" if target["value"] is None else f"{target['value']:.0f}"
             lines.append(f"| {key} | {value} | {target['limit']} | {target['verdict']} |")
         else:
-            lines.append(f"| {key} | {target['flat']} | {target['rule']} | {target['verdict']} |")
+            value = (f"{target.get('upper_mib_s', 0):.0f} vs {target.get('lower_mib_s', 0):.0f} MiB/s"
+                     if "upper_mib_s" in target else "-")
+            lines.append(f"| {key} | {value} | {target['rule']} | {target['verdict']} |")
     if extract_properties:
         lines += ["", "Property rows of the package made by the last /extract run: "
                   + "; ".join(p.replace("\t", " = ") for p in extract_properties)]
