@@ -23,6 +23,25 @@ RECT ScreenRect(HWND window) {
     return rect;
 }
 
+using GetSaveFileNameFunction = decltype(&GetSaveFileNameW);
+
+// The save dialog, from comdlg32.dll in the system directory, loaded when it is first
+// needed and kept. Imported statically, comdlg32 would bring in the common controls, their
+// theming and the display driver at the start of every run, the install run and /help
+// included, which never show it. Null when the library or the function is missing.
+GetSaveFileNameFunction SaveFileDialog() {
+    static const GetSaveFileNameFunction function = [] {
+        HMODULE library = LoadLibraryW(SystemDirectoryFile(L"comdlg32.dll").c_str());
+        if (!library) {
+            return GetSaveFileNameFunction{};
+        }
+        // Through a plain function pointer type, which the compiler accepts as a cast target.
+        return reinterpret_cast<GetSaveFileNameFunction>(
+            reinterpret_cast<void (*)()>(GetProcAddress(library, "GetSaveFileNameW")));
+    }();
+    return function;
+}
+
 } // namespace
 
 ExtractDialog::ExtractDialog(HINSTANCE instance, bool defaultsMode)
@@ -75,7 +94,8 @@ void ExtractDialog::ChoosePackagePath() {
     choice.nMaxFile = MAX_PATH;
     choice.Flags = OFN_OVERWRITEPROMPT;
     // Cancelled, or a name that does not fit: the dialog stays open as it is.
-    if (GetSaveFileNameW(&choice)) {
+    const GetSaveFileNameFunction showSaveDialog = SaveFileDialog();
+    if (showSaveDialog && showSaveDialog(&choice)) {
         packagePath = file;
         EndDialog(window, IDOK);
     }
