@@ -11,7 +11,6 @@ std::ofstream unopenedLog;
 #endif
 
 #ifdef WITH_BOOTSTRAPPER_IMPORTS
-#include <commdlg.h>
 #include <imagehlp.h>
 #include <rpc.h>
 #include <shellapi.h>
@@ -22,7 +21,6 @@ std::ofstream unopenedLog;
     reinterpret_cast<void*>(&UuidCreateSequential),
     reinterpret_cast<void*>(&ShellExecuteExW),
     reinterpret_cast<void*>(&RegOpenKeyExW),
-    reinterpret_cast<void*>(&GetSaveFileNameW),
 };
 #endif
 
