@@ -184,6 +184,9 @@ def main():
                       ("install_minus_plain_full_ms", "install_full", "plain_full")):
         if stats.get(a) and stats.get(b):
             fixed[key] = stats[a]["median"] - stats[b]["median"]
+    if stats.get("savedialog") and stats.get("messagebox_manifest"):
+        fixed["save_dialog_minus_message_box_with_manifest_ms"] = (
+            stats["savedialog"]["median"] - stats["messagebox_manifest"]["median"])
     if stats.get("extract_full_work") and stats.get("plain_package"):
         fixed["extract_work_vs_plain_copy_of_package"] = (
             stats["extract_full_work"]["median"] / stats["plain_package"]["median"])
@@ -245,6 +248,7 @@ def main():
         ("messagebox_manifest", "6c. the same with the bootstrapper's manifest", "ms"),
         ("messagebox_imports", "6d. the same importing the bootstrapper's DLLs", "ms"),
         ("messagebox_all", "6e. the same with manifest, imports, static stream, large address space", "ms"),
+        ("savedialog", "6f. the save dialog alone (same call, manifest) to its window", "ms"),
         ("setupui_alone", "setup UI stand-in alone, start to exit", "ms"),
     ]
     m = result["machine"]

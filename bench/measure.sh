@@ -62,6 +62,7 @@ warm=$(printf 'warm\texit\t%s\t"%s"' "$(win "$bin/plaincopy.exe")" "$(win "$payl
         printf 'messagebox_manifest\twindow\t%s\t\n' "$(win "$bin/messagebox-manifest.exe")"
         printf 'messagebox_imports\twindow\t%s\t\n' "$(win "$bin/messagebox-imports.exe")"
         printf 'messagebox_all\twindow\t%s\t\n' "$(win "$bin/messagebox-all.exe")"
+        $with_extract && printf 'savedialog\twindow\t%s\t\n' "$(win "$bin/savedialogonly.exe")"
     done
 } >"$plan"
 timer=$(win "$bin/benchtimer.exe")
