@@ -331,7 +331,7 @@ set xlabel 'payload set (MiB)'
 set ylabel 'throughput (MiB/s)'
 set logscale x 2
 set yrange [0:*]
-set key bottom right
+set key top right
 set grid
 plot '{data}' using 1:2 with linespoints lw 2 title 'install run, whole run', \\
      '{data}' using 1:3 with linespoints lw 2 title 'plain Win32 copy + delete, whole run', \\
