@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -44,8 +45,7 @@ std::vector<wchar_t> BuildEnvironment(const std::map<std::wstring, std::wstring>
 
 struct WindowSearch {
     DWORD processId;
-    const std::wstring* className;
-    const std::wstring* caption;
+    const std::function<bool(HWND)>* matches;
     HWND found;
 };
 
@@ -53,36 +53,20 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
     auto* search = reinterpret_cast<WindowSearch*>(parameter);
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
-    if (search->processId != 0 && owner != search->processId) {
-        return TRUE;
-    }
-    if (!IsWindowVisible(window)) {
-        return TRUE;
-    }
-    wchar_t className[256] = {};
-    GetClassNameW(window, className, 256);
-    if (*search->className != className) {
-        return TRUE;
-    }
-    if (!search->caption->empty() && WindowText(window) != *search->caption) {
+    if ((search->processId != 0 && owner != search->processId) || !IsWindowVisible(window) ||
+        !(*search->matches)(window)) {
         return TRUE;
     }
     search->found = window;
     return FALSE;
 }
 
-HWND FindWindowOf(DWORD processId, const std::wstring& className, const std::wstring& caption,
-                  DWORD milliseconds) {
-    const ULONGLONG deadline = GetTickCount64() + milliseconds;
-    do {
-        WindowSearch search{processId, &className, &caption, nullptr};
-        EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-        if (search.found) {
-            return search.found;
-        }
-        Sleep(50);
-    } while (GetTickCount64() < deadline);
-    return nullptr;
+std::function<bool(HWND)> ClassAndCaption(const std::wstring& className,
+                                          const std::wstring& caption) {
+    return [className, caption](HWND window) {
+        return WindowClass(window) == className &&
+               (caption.empty() || WindowText(window) == caption);
+    };
 }
 
 } // namespace
@@ -144,14 +128,36 @@ DWORD Launched::ExitCode(DWORD milliseconds) {
     return code;
 }
 
+HWND WaitForWindowWhere(DWORD processId, const std::function<bool(HWND)>& matches,
+                        DWORD milliseconds) {
+    const ULONGLONG deadline = GetTickCount64() + milliseconds;
+    do {
+        WindowSearch search{processId, &matches, nullptr};
+        EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+        if (search.found) {
+            return search.found;
+        }
+        Sleep(50);
+    } while (GetTickCount64() < deadline);
+    return nullptr;
+}
+
+std::wstring WindowClass(HWND window) {
+    wchar_t className[256] = {};
+    GetClassNameW(window, className, 256);
+    return className;
+}
+
 HWND WaitForWindow(DWORD processId, const std::wstring& className, const std::wstring& caption,
                    DWORD milliseconds) {
-    return processId ? FindWindowOf(processId, className, caption, milliseconds) : nullptr;
+    return processId
+               ? WaitForWindowWhere(processId, ClassAndCaption(className, caption), milliseconds)
+               : nullptr;
 }
 
 HWND WaitForAnyWindow(const std::wstring& className, const std::wstring& caption,
                       DWORD milliseconds) {
-    return FindWindowOf(0, className, caption, milliseconds);
+    return WaitForWindowWhere(0, ClassAndCaption(className, caption), milliseconds);
 }
 
 bool WaitForWindowGone(HWND window, DWORD milliseconds) {

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -41,6 +42,11 @@ std::map<std::wstring, std::wstring> TempAt(const std::wstring& directory);
 // waited for up to the time; null when none appeared.
 HWND WaitForWindow(DWORD processId, const std::wstring& className, const std::wstring& caption = {},
                    DWORD milliseconds = 20000);
+// A visible top-level window of the process (of any process for 0) that the predicate
+// accepts, waited for up to the time; null when none appeared.
+HWND WaitForWindowWhere(DWORD processId, const std::function<bool(HWND)>& matches,
+                        DWORD milliseconds = 20000);
+std::wstring WindowClass(HWND window);
 // Like WaitForWindow, but for any process.
 HWND WaitForAnyWindow(const std::wstring& className, const std::wstring& caption,
                       DWORD milliseconds = 20000);

@@ -16,42 +16,14 @@ bool ChooseSaveFile(DWORD processId, const std::wstring& path) {
     return true;
 }
 
-namespace {
-
-struct BoxSearch {
-    DWORD processId;
-    const std::wstring* text;
-    HWND found;
-};
-
-BOOL CALLBACK MatchBox(HWND window, LPARAM parameter) {
-    auto* search = reinterpret_cast<BoxSearch*>(parameter);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    wchar_t className[64] = {};
-    GetClassNameW(window, className, 64);
-    if (owner == search->processId && IsWindowVisible(window) &&
-        std::wstring(className) == L"#32770" &&
-        MessageBoxText(window).find(*search->text) != std::wstring::npos) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-} // namespace
-
 HWND WaitForBoxWithText(DWORD processId, const std::wstring& text, DWORD milliseconds) {
-    const ULONGLONG deadline = GetTickCount64() + milliseconds;
-    do {
-        BoxSearch search{processId, &text, nullptr};
-        EnumWindows(MatchBox, reinterpret_cast<LPARAM>(&search));
-        if (search.found) {
-            return search.found;
-        }
-        Sleep(50);
-    } while (GetTickCount64() < deadline);
-    return nullptr;
+    return WaitForWindowWhere(
+        processId,
+        [&text](HWND window) {
+            return WindowClass(window) == L"#32770" &&
+                   MessageBoxText(window).find(text) != std::wstring::npos;
+        },
+        milliseconds);
 }
 
 std::vector<DWORD> ChildProcesses(DWORD parentId, const std::wstring& fileName) {
