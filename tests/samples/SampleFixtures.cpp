@@ -1,6 +1,7 @@
 #include "SampleFixtures.h"
 
 #include "Driver.h"
+#include "PackageFiles.h"
 
 #include <gtest/gtest.h>
 #include <msi.h>
@@ -10,24 +11,6 @@
 #include <stdexcept>
 
 namespace {
-
-// Closes a Windows Installer handle when the test is done with it.
-class MsiHandleOwner {
-  public:
-    MsiHandleOwner() = default;
-    MsiHandleOwner(const MsiHandleOwner&) = delete;
-    MsiHandleOwner& operator=(const MsiHandleOwner&) = delete;
-    ~MsiHandleOwner() {
-        if (handle_) {
-            MsiCloseHandle(handle_);
-        }
-    }
-    MSIHANDLE* out() { return &handle_; }
-    MSIHANDLE get() const { return handle_; }
-
-  private:
-    MSIHANDLE handle_ = 0;
-};
 
 void CopyOrThrow(const std::wstring& from, const std::wstring& to) {
     if (!CopyFileW(from.c_str(), to.c_str(), FALSE)) {
@@ -136,46 +119,24 @@ DWORD RunToEnd(const std::wstring& program, const std::wstring& arguments) {
 
 void SetPackageProperties(const std::wstring& package,
                           const std::vector<std::pair<std::wstring, std::wstring>>& rows) {
-    MsiHandleOwner database;
-    MsiHandleOwner view;
-    if (MsiOpenDatabaseW(package.c_str(), MSIDBOPEN_DIRECT, database.out()) != ERROR_SUCCESS ||
-        MsiDatabaseOpenViewW(database.get(), L"SELECT * FROM `Property`", view.out()) !=
+    TestMsiHandle database;
+    TestMsiHandle view;
+    if (MsiOpenDatabaseW(package.c_str(), MSIDBOPEN_DIRECT, &database.value) != ERROR_SUCCESS ||
+        MsiDatabaseOpenViewW(database.value, L"SELECT * FROM `Property`", &view.value) !=
             ERROR_SUCCESS ||
-        MsiViewExecute(view.get(), 0) != ERROR_SUCCESS) {
+        MsiViewExecute(view.value, 0) != ERROR_SUCCESS) {
         throw std::runtime_error("cannot open the Property table");
     }
     for (const auto& [name, value] : rows) {
-        MsiHandleOwner record;
-        *record.out() = MsiCreateRecord(2);
-        MsiRecordSetStringW(record.get(), 1, name.c_str());
-        MsiRecordSetStringW(record.get(), 2, value.c_str());
-        if (MsiViewModify(view.get(), MSIMODIFY_ASSIGN, record.get()) != ERROR_SUCCESS) {
+        TestMsiHandle record;
+        record.value = MsiCreateRecord(2);
+        MsiRecordSetStringW(record.value, 1, name.c_str());
+        MsiRecordSetStringW(record.value, 2, value.c_str());
+        if (MsiViewModify(view.value, MSIMODIFY_ASSIGN, record.value) != ERROR_SUCCESS) {
             throw std::runtime_error("cannot set a property");
         }
     }
-    if (MsiDatabaseCommit(database.get()) != ERROR_SUCCESS) {
+    if (MsiDatabaseCommit(database.value) != ERROR_SUCCESS) {
         throw std::runtime_error("cannot commit the package");
     }
-}
-
-std::wstring PackageProperty(const std::wstring& package, const std::wstring& name) {
-    MsiHandleOwner database;
-    MsiHandleOwner view;
-    MsiHandleOwner query;
-    MsiHandleOwner record;
-    *query.out() = MsiCreateRecord(1);
-    MsiRecordSetStringW(query.get(), 1, name.c_str());
-    if (MsiOpenDatabaseW(package.c_str(), MSIDBOPEN_READONLY, database.out()) != ERROR_SUCCESS ||
-        MsiDatabaseOpenViewW(database.get(), L"SELECT `Value` FROM `Property` WHERE `Property` = ?",
-                             view.out()) != ERROR_SUCCESS ||
-        MsiViewExecute(view.get(), query.get()) != ERROR_SUCCESS) {
-        throw std::runtime_error("cannot read the Property table");
-    }
-    if (MsiViewFetch(view.get(), record.out()) != ERROR_SUCCESS) {
-        return {};
-    }
-    wchar_t value[1024] = {};
-    DWORD size = 1024;
-    MsiRecordGetStringW(record.get(), 1, value, &size);
-    return value;
 }

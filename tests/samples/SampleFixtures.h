@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PackageFiles.h"
 #include "TestFiles.h"
 
 #include <windows.h>
@@ -63,5 +64,3 @@ DWORD RunToEnd(const std::wstring& program, const std::wstring& arguments);
 // Sets rows of a package's Property table, adding those it lacks.
 void SetPackageProperties(const std::wstring& package,
                           const std::vector<std::pair<std::wstring, std::wstring>>& rows);
-// A value of the package's Property table; empty when the row is missing.
-std::wstring PackageProperty(const std::wstring& package, const std::wstring& name);

@@ -8,19 +8,6 @@
 
 namespace {
 
-class Handle {
-  public:
-    Handle() = default;
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    ~Handle() {
-        if (value) {
-            MsiCloseHandle(value);
-        }
-    }
-    MSIHANDLE value = 0;
-};
-
 std::wstring Field(MSIHANDLE record, UINT field) {
     DWORD size = 0;
     wchar_t empty[1] = {};
@@ -34,11 +21,11 @@ std::wstring Field(MSIHANDLE record, UINT field) {
 } // namespace
 
 std::multimap<std::wstring, std::wstring> ReadPropertyTable(const std::wstring& path) {
-    Handle database;
+    TestMsiHandle database;
     if (MsiOpenDatabaseW(path.c_str(), MSIDBOPEN_READONLY, &database.value) != ERROR_SUCCESS) {
         throw std::runtime_error("not a package");
     }
-    Handle view;
+    TestMsiHandle view;
     if (MsiDatabaseOpenViewW(database.value, L"SELECT `Property`, `Value` FROM `Property`",
                              &view.value) != ERROR_SUCCESS ||
         MsiViewExecute(view.value, 0) != ERROR_SUCCESS) {
@@ -46,11 +33,17 @@ std::multimap<std::wstring, std::wstring> ReadPropertyTable(const std::wstring& 
     }
     std::multimap<std::wstring, std::wstring> rows;
     for (;;) {
-        Handle record;
+        TestMsiHandle record;
         if (MsiViewFetch(view.value, &record.value) != ERROR_SUCCESS) {
             break;
         }
         rows.emplace(Field(record.value, 1), Field(record.value, 2));
     }
     return rows;
+}
+
+std::wstring PackageProperty(const std::wstring& path, const std::wstring& name) {
+    const auto rows = ReadPropertyTable(path);
+    const auto row = rows.find(name);
+    return row == rows.end() ? std::wstring() : row->second;
 }

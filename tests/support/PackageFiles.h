@@ -1,8 +1,28 @@
 #pragma once
 
+#include <windows.h>
+#include <msi.h>
+
 #include <map>
 #include <string>
+
+// A Windows Installer handle of a test, closed when the test is done with it.
+class TestMsiHandle {
+  public:
+    TestMsiHandle() = default;
+    TestMsiHandle(const TestMsiHandle&) = delete;
+    TestMsiHandle& operator=(const TestMsiHandle&) = delete;
+    ~TestMsiHandle() {
+        if (value) {
+            MsiCloseHandle(value);
+        }
+    }
+    MSIHANDLE value = 0;
+};
 
 // Every row of an installer package's Property table, name to value. A name that the
 // table holds twice appears twice. Raises when the file cannot be read as a package.
 std::multimap<std::wstring, std::wstring> ReadPropertyTable(const std::wstring& path);
+
+// One value of the package's Property table; empty when the row is missing.
+std::wstring PackageProperty(const std::wstring& path, const std::wstring& name);
