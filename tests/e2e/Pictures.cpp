@@ -78,6 +78,16 @@ struct Run {
 
 const std::wstring kOptions = L"Create Package for Silent Installation";
 
+// Presses Create and saves the package into the run's folder.
+bool Create(Run& run, HWND options) {
+    Press(options, 1011);
+    if (!ChooseSaveFile(run.setup.id(), run.temp / L"Orvanta.msi")) {
+        Fail("no save dialog");
+        return false;
+    }
+    return true;
+}
+
 void ExtractFlow() {
     Run run(L"PackageSetup.exe", L"/extract");
     HWND options = run.Window(kOptions);
@@ -91,9 +101,7 @@ void ExtractFlow() {
     Press(agreement, IDOK);
     Sleep(300);
     SendMessageW(GetDlgItem(options, 1007), BM_CLICK, 0, 0);
-    Press(options, 1011);
-    if (!ChooseSaveFile(run.setup.id(), run.temp / L"Orvanta.msi")) {
-        Fail("no save dialog");
+    if (!Create(run, options)) {
         return;
     }
     HWND result = run.Window(L"Orvanta Vellumo Setup");
@@ -125,9 +133,7 @@ void ExceptionBox() {
         Fail("no option dialog");
         return;
     }
-    Press(options, 1011);
-    if (!ChooseSaveFile(run.setup.id(), run.temp / L"Orvanta.msi")) {
-        Fail("no save dialog");
+    if (!Create(run, options)) {
         return;
     }
     HWND box = run.Window(L"Orvanta Setup");
