@@ -8,6 +8,11 @@ shift
 export WINEPREFIX=$prefix
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEARCH=win64
+# Wine makes Unix file names in the character set of the locale. Without one (a bare
+# container, env -i) no name outside ASCII can be made; C.UTF-8 is on every Debian system,
+# and one fixed locale also keeps Wine's own texts the same for every caller.
+export LC_ALL=C.UTF-8
+unset LANGUAGE
 
 # A server left over from a call without a display would break every window later on.
 wineserver -k 2>/dev/null || true

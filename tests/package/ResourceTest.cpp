@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string_view>
 #include <vector>
 
@@ -101,6 +102,68 @@ TEST_F(ShippedResources, IconLicenceAndManifest) {
           "<dpiAware", "<dpiAwareness"}) {
         EXPECT_NE(manifest.find(piece), std::string_view::npos) << piece;
     }
+    const std::string identity =
+        "name=\"Orvanta.Vellumo.Setup\" version=\"" ORVANTA_EXPECTED_VERSION "\"";
+    EXPECT_NE(manifest.find(identity), std::string_view::npos) << identity;
+}
+
+// What Windows shows in the file's properties, read as Explorer reads it.
+TEST(ShippedVersion, EveryStringAndTheFixedNumbersCarryTheConfiguredVersion) {
+    const std::wstring path = BinDirectory() + L"OrvantaSetup.exe";
+    DWORD handle = 0;
+    std::vector<BYTE> info(GetFileVersionInfoSizeW(path.c_str(), &handle));
+    ASSERT_FALSE(info.empty());
+    ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(info.size()), info.data()));
+
+    struct Translation {
+        WORD language;
+        WORD codePage;
+    };
+    Translation* translation = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(info.data(), L"\\VarFileInfo\\Translation",
+                               reinterpret_cast<void**>(&translation), &length));
+    ASSERT_EQ(length, sizeof(Translation));
+    EXPECT_EQ(translation->language, 2057);
+    EXPECT_EQ(translation->codePage, 1200);
+
+    const std::wstring version = Utf8ToWide(ORVANTA_EXPECTED_VERSION);
+    const struct {
+        const wchar_t* name;
+        std::wstring value;
+    } strings[] = {
+        {L"CompanyName", L"Orvanta"},
+        {L"FileDescription", L"Orvanta Vellumo Setup"},
+        {L"ProductName", L"Orvanta Vellumo"},
+        {L"InternalName", L"OrvantaSetup.exe"},
+        {L"OriginalFilename", L"OrvantaSetup.exe"},
+        {L"LegalCopyright", L"Copyright \u00a9 2026 Orvanta"},
+        {L"FileVersion", version},
+        {L"ProductVersion", version},
+    };
+    for (const auto& s : strings) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(s.name)));
+        wchar_t* value = nullptr;
+        const std::wstring query = std::wstring(L"\\StringFileInfo\\080904B0\\") + s.name;
+        ASSERT_TRUE(VerQueryValueW(info.data(), query.c_str(), reinterpret_cast<void**>(&value),
+                                   &length));
+        EXPECT_EQ(std::wstring(value, wcsnlen(value, length)), s.value);
+    }
+
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    ASSERT_EQ(fixed->dwSignature, 0xFEEF04BDu);
+    unsigned numbers[4] = {};
+    ASSERT_EQ(std::sscanf(ORVANTA_EXPECTED_VERSION, "%u.%u.%u.%u", &numbers[0], &numbers[1],
+                          &numbers[2], &numbers[3]),
+              4);
+    const DWORD high = MAKELONG(numbers[1], numbers[0]);
+    const DWORD low = MAKELONG(numbers[3], numbers[2]);
+    EXPECT_EQ(fixed->dwFileVersionMS, high);
+    EXPECT_EQ(fixed->dwFileVersionLS, low);
+    EXPECT_EQ(fixed->dwProductVersionMS, high);
+    EXPECT_EQ(fixed->dwProductVersionLS, low);
+    EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
 }
 
 } // namespace
