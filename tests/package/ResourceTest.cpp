@@ -145,8 +145,8 @@ TEST(ShippedVersion, EveryStringAndTheFixedNumbersCarryTheConfiguredVersion) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(s.name)));
         wchar_t* value = nullptr;
         const std::wstring query = std::wstring(L"\\StringFileInfo\\080904B0\\") + s.name;
-        ASSERT_TRUE(VerQueryValueW(info.data(), query.c_str(), reinterpret_cast<void**>(&value),
-                                   &length));
+        ASSERT_TRUE(
+            VerQueryValueW(info.data(), query.c_str(), reinterpret_cast<void**>(&value), &length));
         EXPECT_EQ(std::wstring(value, wcsnlen(value, length)), s.value);
     }
 
