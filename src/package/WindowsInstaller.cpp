@@ -36,7 +36,7 @@ std::optional<WindowsInstaller> Load() {
 
 } // namespace
 
-const WindowsInstaller* GetWindowsInstaller() {
-    static const std::optional<WindowsInstaller> api = Load();
+WindowsInstaller* GetWindowsInstaller() {
+    static std::optional<WindowsInstaller> api = Load();
     return api ? &*api : nullptr;
 }

@@ -20,8 +20,9 @@ struct WindowsInstaller {
 };
 
 // Loaded on first use and kept for the rest of the process; null when the library or
-// one of its functions is missing.
-const WindowsInstaller* GetWindowsInstaller();
+// one of its functions is missing. The code only reads the table; a test may put a
+// stand-in function into it.
+WindowsInstaller* GetWindowsInstaller();
 
 struct MsiHandleTraits {
     using pointer = MSIHANDLE;

@@ -1,6 +1,8 @@
 #include "package/EulaDialog.h"
 #include "package/ExtractDialog.h"
 #include "package/ExtractResultDialog.h"
+#include "package/PackageCreation.h"
+#include "package/WindowsInstaller.h"
 
 #include "TestFiles.h"
 #include "UiScript.h"
@@ -12,7 +14,8 @@
 #include <new>
 
 // This program carries the bootstrapper's resources: the templates, the icons, the
-// licence and the manifest that brings common controls 6.
+// licence and the manifest that brings common controls 6; its installer package is the
+// property editing test package.
 namespace {
 
 const std::wstring kOptions = L"Create Package for Silent Installation";
@@ -394,6 +397,48 @@ TEST(Dialog, ASecondShowOfTheSameClassIsRefusedAndAMissingTemplateGivesMinusOne)
     EXPECT_TRUE(refused);
     EXPECT_EQ(ExtractResultDialog::activeInstance, nullptr);
     EXPECT_EQ(MissingTemplateDialog::activeInstance, nullptr);
+}
+
+UINT WINAPI FailCommit(MSIHANDLE) {
+    return ERROR_FUNCTION_FAILED;
+}
+
+// Puts a commit that fails into the installer table for the length of a scope.
+class FailingCommit {
+  public:
+    explicit FailingCommit(WindowsInstaller& api) : api_(api), saved_(api.DatabaseCommit) {
+        api_.DatabaseCommit = FailCommit;
+    }
+    ~FailingCommit() { api_.DatabaseCommit = saved_; }
+    FailingCommit(const FailingCommit&) = delete;
+    FailingCommit& operator=(const FailingCommit&) = delete;
+
+  private:
+    WindowsInstaller& api_;
+    decltype(WindowsInstaller::DatabaseCommit) saved_;
+};
+
+TEST(PackageCreation, APackageWhoseCommitFailedIsNotLeftAtTheChosenPath) {
+    WindowsInstaller* api = GetWindowsInstaller();
+    ASSERT_NE(api, nullptr);
+    const FailingCommit failing(*api);
+    for (const bool defaultsMode : {false, true}) {
+        SCOPED_TRACE(defaultsMode ? "/defaults" : "/extract");
+        TempDir dir{L"pkg"};
+        const std::wstring chosen = dir / L"Silent.msi";
+        UiScript script({
+            {kOptions, [](HWND options) { Click(options, IDC_CREATE); }},
+            {kSaveAs, [&](HWND saveAs) { ChooseFile(saveAs, chosen); }},
+        });
+        try {
+            RunPackageCreation(Self(), defaultsMode);
+            ADD_FAILURE() << "RunPackageCreation returned";
+        } catch (const std::runtime_error& error) {
+            EXPECT_STREQ(error.what(), "MsiDatabaseCommit failed");
+        }
+        EXPECT_TRUE(script.Finished());
+        EXPECT_FALSE(FileExists(chosen));
+    }
 }
 
 } // namespace

@@ -43,6 +43,16 @@ TEST_F(ExeImageTest, LoadsItsOwnFileAndPutsTheCurrentDirectoryBackHoweverLong) {
     SetCurrentDirectoryW(original.c_str());
 }
 
+// Last-error codes are unsigned: one with the top bit set is logged above 2147483647.
+TEST_F(ExeImageTest, LogsTheStepWithTheLastErrorCodeUnsigned) {
+    EXPECT_EQ(ErrorText([] {
+                  SetLastError(0xE0000001);
+                  ThrowImageError("Step failed");
+              }),
+              "Image loading failed");
+    EXPECT_EQ(LogText(), "ExeImage: Step failed Error: 3758096385\n");
+}
+
 // Copies of the probe program, started as their own processes, under names and paths that
 // load or fail; each reports whether its current directory was put back.
 TEST(ExeImageProbe, EveryFailureRaisesImageLoadingFailedWithItsStepInTheLog) {

@@ -104,6 +104,13 @@ TEST_F(ResourceReaderTest, WalksToTheBinPayloadOrNamesTheFailingOperation) {
     // With several ".rsrc" sections the last one is read.
     const ResourceNode decoyTree = Root({Named(L"BIN", {decoyDirectory})});
     EXPECT_EQ(Extract(BuildPe(FullTree(), &decoyTree).bytes, 135, kSmall), "");
+    // Only the entries after the named ones are id entries, even a named one whose name
+    // field looks like the id.
+    PeFile namedLikeAnId = BuildPe(
+        Root({Named(L"BIN", {Named(L"X", {IdData(2057, kDecoy)}), BinPayload(135, kSmall)})}));
+    Put32(namedLikeAnId.bytes, namedLikeAnId.resourceStart + namedLikeAnId.directories[1] + 16,
+          135);
+    EXPECT_EQ(Extract(namedLikeAnId.bytes, 135, kSmall), "");
     // Failures of the walk write nothing to the log.
     EXPECT_EQ(LogText(), "");
 }

@@ -26,15 +26,21 @@ class ChildProcessTest : public testing::Test {
 };
 
 TEST_F(ChildProcessTest, ReportsTheExitCodeOfAStartedChildAndLogsEachStage) {
+    // "show" exits with the show state the child was started with.
     const struct {
         const wchar_t* parameters;
+        bool minimised;
         DWORD code;
         const char* logged;
-    } cases[] = {{L"0", 0, "0"}, {L"3", 3, "3"}, {L"0xC0000005", 0xC0000005, "-1073741819"}};
+    } cases[] = {{L"0", false, 0, "0"},
+                 {L"3", false, 3, "3"},
+                 {L"0xC0000005", false, 0xC0000005, "-1073741819"},
+                 {L"show", true, SW_SHOWMINNOACTIVE, "7"},
+                 {L"show", false, SW_SHOWDEFAULT, "10"}};
     const std::string path = WideToUtf8(program);
     std::string expected;
     for (const auto& c : cases) {
-        ChildProcess child{program, c.parameters, false};
+        ChildProcess child{program, c.parameters, c.minimised};
         DWORD exitCode = 0;
         EXPECT_TRUE(child.RunAndWait(exitCode));
         EXPECT_EQ(exitCode, c.code);

@@ -1,5 +1,6 @@
-// Exits with the code given as its first argument (decimal or 0x hexadecimal), and writes
-// its argument text to the file named by the environment variable EXIT_WITH_RECORD.
+// Exits with the code given as its first argument (decimal or 0x hexadecimal), or with the
+// show state it was started with when that argument is "show", and writes its argument
+// text to the file named by the environment variable EXIT_WITH_RECORD.
 #include <windows.h>
 
 #include <cstdlib>
@@ -16,6 +17,11 @@ int wmain(int argc, wchar_t** argv) {
                       nullptr);
             CloseHandle(file);
         }
+    }
+    if (argc > 1 && wcscmp(argv[1], L"show") == 0) {
+        STARTUPINFOW startup{};
+        GetStartupInfoW(&startup);
+        ExitProcess(startup.wShowWindow);
     }
     ExitProcess(argc > 1 ? static_cast<UINT>(std::wcstoul(argv[1], nullptr, 0)) : 0);
 }
