@@ -17,6 +17,10 @@ command -v wixl >/dev/null || need+=(wixl)
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
 command -v convert >/dev/null && convert -version 2>/dev/null | grep -q ImageMagick || need+=(imagemagick)
 command -v xwd >/dev/null || need+=(x11-apps)
+# Authenticode signing, and the throwaway certificates of its test.
+command -v osslsigncode >/dev/null || need+=(osslsigncode)
+command -v openssl >/dev/null || need+=(openssl)
+command -v git >/dev/null || need+=(git)
 
 if [ ${#need[@]} -eq 0 ]; then
   exit 0

@@ -139,19 +139,25 @@ TEST(InstallE2E, LaysOutEveryPayloadRunsTheSetupUiAndLeavesOnlyTheLog) {
               L"fr it ja pt-BR ru zh-Hans");
 }
 
+// The shipped executable as linked, and signed with a throwaway certificate (the
+// SignedExecutable test): the signature changes nothing of the run.
 TEST(InstallE2E, APlainRunInstallsTheSampleProduct) {
-    ProductSandbox sandbox;
-    const std::wstring program = BuiltProgram(L"OrvantaSetup.exe");
-    InstallRun run(program);
-    EXPECT_EQ(run.process->ExitCode(), 0u);
-    EXPECT_TRUE(ProductSandbox::Installed());
-    EXPECT_TRUE(FileExists(ProductSandbox::DefaultInstallDir() + L"Vellumo.exe"));
+    for (const wchar_t* variant : {L"OrvantaSetup.exe", L"signed\\OrvantaSetup.exe"}) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(variant)));
+        ProductSandbox sandbox;
+        const std::wstring program = BuiltProgram(variant);
+        ASSERT_TRUE(FileExists(program));
+        InstallRun run(program);
+        EXPECT_EQ(run.process->ExitCode(), 0u);
+        EXPECT_TRUE(ProductSandbox::Installed());
+        EXPECT_TRUE(FileExists(ProductSandbox::DefaultInstallDir() + L"Vellumo.exe"));
 
-    // Besides the log, only the installer's own log that the setup UI wrote is left.
-    const std::wstring workspace = run.Workspace();
-    EXPECT_EQ(run.Log(), ExpectedLog(program, workspace, 0));
-    EXPECT_EQ(ListDirectory(workspace),
-              (std::vector<std::wstring>{L"OrvantaInstall.log", L"Setup.log"}));
+        // Besides the log, only the installer's own log that the setup UI wrote is left.
+        const std::wstring workspace = run.Workspace();
+        EXPECT_EQ(run.Log(), ExpectedLog(program, workspace, 0));
+        EXPECT_EQ(ListDirectory(workspace),
+                  (std::vector<std::wstring>{L"OrvantaInstall.log", L"Setup.log"}));
+    }
 }
 
 TEST(InstallE2E, RunsUnderAFileNameOutsideAscii) {

@@ -35,8 +35,7 @@ enum : int {
 // opens (Wine's cannot show the build directory on drive Z:, and would then accept no file).
 struct SetupRun {
     SetupRun(const std::wstring& variant, const std::wstring& arguments)
-        : setup(BinDirectory() + variant + L".exe", arguments,
-                TempAt(temp.path()), temp.path()) {}
+        : setup(BinDirectory() + variant + L".exe", arguments, TempAt(temp.path()), temp.path()) {}
 
     std::wstring Log() const {
         const std::wstring parent = temp / L"OrvantaSetup\\";
@@ -174,6 +173,25 @@ TEST(PackageCreationE2E, ExtractWithEveryBoxUncheckedWritesThreeZerosAndNoDirect
     EXPECT_EQ(rows.at(L"NO_EULA_PROPERTY"), L"#0");
     EXPECT_EQ(rows.at(L"INSTALL_DESKTOP_SHORTCUT_PROPERTY"), L"#0");
     EXPECT_EQ(rows.at(L"INSTALL_DIR_PROPERTY"), kPackageInstallDir);
+}
+
+// The signature covers the package payload and changes nothing of it: the shipped
+// executable as linked and signed (the SignedExecutable test) write the same bytes.
+TEST(PackageCreationE2E, TheSignedExecutableExtractsTheSamePackage) {
+    std::vector<std::string> packages;
+    for (const wchar_t* variant : {L"OrvantaSetup", L"signed\\OrvantaSetup"}) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(variant)));
+        SetupRun run(variant, L"/extract");
+        const std::wstring package = run.temp / L"Orvanta.msi";
+        CreatePackage(run, {}, package);
+        CloseResult(run, IDOK, false);
+        EXPECT_EQ(run.setup.ExitCode(), 0u);
+        packages.push_back(ReadBytes(package));
+    }
+    ASSERT_EQ(packages.size(), 2u);
+    EXPECT_FALSE(packages[0].empty());
+    // Compared whole, without printing a package's bytes.
+    EXPECT_TRUE(packages[0] == packages[1]) << "the packages differ";
 }
 
 TEST(PackageCreationE2E, DefaultsWritesOnlyTheShortcutAndATypedDirectory) {
