@@ -42,8 +42,10 @@ function(sign_after_link target)
         endif()
         orvanta_signing_file(ORVANTA_SIGN_CERTIFICATE certificate)
         orvanta_signing_file(ORVANTA_SIGN_PKCS11_MODULE module)
+        # A URI's attributes are separated by semicolons, which a CMake list would split.
+        string(REPLACE ";" "$<SEMICOLON>" key "${ORVANTA_SIGN_PKCS11_KEY}")
         list(APPEND options --certs "${certificate}" --pkcs11-module "${module}"
-             --pkcs11-key "${ORVANTA_SIGN_PKCS11_KEY}")
+             --pkcs11-key "${key}")
     else()
         return()
     endif()
