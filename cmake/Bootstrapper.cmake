@@ -1,3 +1,32 @@
+# bootstrapper_resource_script(<rc file> <id> <file> ...)
+#
+# Writes a resource script with the common resources and the given files as "BIN"
+# resources, language English (United Kingdom), and makes it depend on all of them.
+function(bootstrapper_resource_script rc)
+    set(payloads ${ARGN})
+    list(LENGTH payloads count)
+    math(EXPR odd "${count} % 2")
+    if(odd)
+        message(FATAL_ERROR "bootstrapper_resource_script(${rc}): takes pairs of id and file")
+    endif()
+
+    set(script "#include \"${ORVANTA_RESOURCE_SCRIPT}\"\n")
+    string(APPEND script "LANGUAGE LANG_ENGLISH, SUBLANG_ENGLISH_UK\n")
+    set(files)
+    set(index 0)
+    while(index LESS count)
+        list(GET payloads ${index} id)
+        math(EXPR next "${index} + 1")
+        list(GET payloads ${next} file)
+        string(APPEND script "${id} BIN \"${file}\"\n")
+        list(APPEND files ${file})
+        math(EXPR index "${index} + 2")
+    endwhile()
+
+    file(CONFIGURE OUTPUT ${rc} CONTENT "${script}" @ONLY)
+    set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS "${files};${ORVANTA_RESOURCE_DEPENDS}")
+endfunction()
+
 # add_bootstrapper(<target>
 #     [OUTPUT_NAME <name>]
 #     [PAYLOADS <resource id> <file> ...]
@@ -10,28 +39,8 @@
 function(add_bootstrapper target)
     cmake_parse_arguments(PARSE_ARGV 1 BOOT "" "OUTPUT_NAME" "PAYLOADS;DEPENDS")
 
-    list(LENGTH BOOT_PAYLOADS count)
-    math(EXPR odd "${count} % 2")
-    if(odd)
-        message(FATAL_ERROR "add_bootstrapper(${target}): PAYLOADS takes pairs of id and file")
-    endif()
-
-    set(script "#include \"${ORVANTA_RESOURCE_SCRIPT}\"\n")
-    string(APPEND script "LANGUAGE LANG_ENGLISH, SUBLANG_ENGLISH_UK\n")
-    set(files)
-    set(index 0)
-    while(index LESS count)
-        list(GET BOOT_PAYLOADS ${index} id)
-        math(EXPR next "${index} + 1")
-        list(GET BOOT_PAYLOADS ${next} file)
-        string(APPEND script "${id} BIN \"${file}\"\n")
-        list(APPEND files ${file})
-        math(EXPR index "${index} + 2")
-    endwhile()
-
     set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc)
-    file(CONFIGURE OUTPUT ${rc} CONTENT "${script}" @ONLY)
-    set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS "${files};${ORVANTA_RESOURCE_DEPENDS}")
+    bootstrapper_resource_script(${rc} ${BOOT_PAYLOADS})
 
     add_executable(${target} WIN32 $<TARGET_OBJECTS:orvanta_main> ${rc})
     target_link_libraries(${target} PRIVATE orvanta_core)
