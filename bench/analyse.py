@@ -52,6 +52,18 @@ def summary(runs, label):
     }
 
 
+def execution_32bit():
+    """How this host runs Wine's 32-bit programs: natively, or under qemu-i386 registered
+    with binfmt_misc (a kernel without 32-bit emulation), which then answers QEMU_VERSION."""
+    try:
+        out = subprocess.run(["/usr/lib/wine/wine", "--version"], capture_output=True, text=True,
+                             env=dict(os.environ, QEMU_VERSION="1")).stdout
+    except OSError:
+        return "unknown"
+    first = out.strip().splitlines()[0] if out.strip() else ""
+    return f"emulated ({first})" if first.startswith("qemu-i386") else "native"
+
+
 def machine():
     memory_kb = 0
     with open("/proc/meminfo") as info:
@@ -64,6 +76,7 @@ def machine():
         wine = "unknown"
     load = os.getloadavg()
     return {
+        "execution_32bit": execution_32bit(),
         "date": datetime.datetime.now(datetime.timezone.utc).isoformat(timespec="seconds"),
         "nproc": os.cpu_count(),
         "memory_mib": memory_kb // 1024,
@@ -257,6 +270,7 @@ def main():
         "",
         f"Date {m['date']}, nproc {m['nproc']}, memory {m['memory_mib']} MiB, {m['wine']}, "
         f"kernel {m['kernel']}, load average at the end {m['load_average_at_end']}.",
+        f"32-bit code: {m['execution_32bit']}.",
         f"Full payload set {sizes['full']:,} bytes (package {package_bytes:,}); executable "
         f"{full_bytes:,} bytes with payloads, {bare_bytes:,} bytes without (item 7).",
         "",

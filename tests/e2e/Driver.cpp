@@ -92,13 +92,21 @@ Launched::Launched(const std::wstring& program, const std::wstring& arguments,
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
+    // Wine starts its desktop process for the first process that asks for a window; it is
+    // started here, so that it is never counted among the program's processes.
+    GetDesktopWindow();
+    job_ = CreateJobObjectW(nullptr, nullptr);
     if (!CreateProcessW(program.c_str(), mutableLine.data(), nullptr, nullptr, FALSE,
-                        CREATE_UNICODE_ENVIRONMENT, block.data(),
+                        CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED, block.data(),
                         currentDirectory.empty() ? nullptr : currentDirectory.c_str(), &startup,
                         &info)) {
         ADD_FAILURE() << "CreateProcessW failed with " << GetLastError();
         return;
     }
+    if (!job_ || !AssignProcessToJobObject(job_, info.hProcess)) {
+        ADD_FAILURE() << "AssignProcessToJobObject failed with " << GetLastError();
+    }
+    ResumeThread(info.hThread);
     CloseHandle(info.hThread);
     process_ = info.hProcess;
     processId_ = info.dwProcessId;
@@ -112,6 +120,37 @@ Launched::~Launched() {
         }
         CloseHandle(process_);
     }
+    if (job_) {
+        CloseHandle(job_);
+    }
+}
+
+namespace {
+
+JOBOBJECT_BASIC_ACCOUNTING_INFORMATION Accounting(HANDLE job) {
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
+    if (!job || !QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &accounting,
+                                           sizeof(accounting), nullptr)) {
+        ADD_FAILURE() << "QueryInformationJobObject failed with " << GetLastError();
+    }
+    return accounting;
+}
+
+} // namespace
+
+DWORD Launched::ProcessesStarted() const {
+    return Accounting(job_).TotalProcesses;
+}
+
+bool Launched::WaitForEveryProcess(DWORD milliseconds) {
+    const ULONGLONG deadline = GetTickCount64() + milliseconds;
+    while (Accounting(job_).ActiveProcesses > 0) {
+        if (GetTickCount64() >= deadline) {
+            return false;
+        }
+        Sleep(50);
+    }
+    return true;
 }
 
 bool Launched::Wait(DWORD milliseconds) {
@@ -297,7 +336,6 @@ UINT CaptureMessageBoxIcon(HWND box) {
     }
     SetWindowPos(box, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    Sleep(200);
     RECT rect{};
     GetWindowRect(iconControl, &rect);
     const int width = rect.right - rect.left;
@@ -336,10 +374,19 @@ UINT CaptureMessageBoxIcon(HWND box) {
 } // namespace
 
 UINT MessageBoxIcon(HWND box) {
-    // A box that is still being drawn, or covered for a moment, is looked at again.
-    UINT icon = 0;
-    for (int attempt = 0; attempt < 5 && icon == 0; ++attempt) {
-        icon = CaptureMessageBoxIcon(box);
+    // The box is drawn by its own process, in its own time: the icon counts once two
+    // looks in a row agree on it.
+    const ULONGLONG deadline = GetTickCount64() + 20000;
+    UINT previous = 0;
+    for (;;) {
+        const UINT icon = CaptureMessageBoxIcon(box);
+        if (icon != 0 && icon == previous) {
+            return icon;
+        }
+        if (GetTickCount64() >= deadline) {
+            return 0;
+        }
+        previous = icon;
+        Sleep(100);
     }
-    return icon;
 }

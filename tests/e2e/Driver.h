@@ -27,10 +27,17 @@ class Launched {
     bool Wait(DWORD milliseconds);
     // The exit code once ended; fails the test when the process does not end in time.
     DWORD ExitCode(DWORD milliseconds = 60000);
+    // How many processes the run has had: the program and every process it started,
+    // directly or through another, whether still running or not.
+    DWORD ProcessesStarted() const;
+    // Waits until the program and every process it started have ended.
+    bool WaitForEveryProcess(DWORD milliseconds = 60000);
 
   private:
     HANDLE process_ = nullptr;
     DWORD processId_ = 0;
+    // Every process the program starts joins its job.
+    HANDLE job_ = nullptr;
 };
 
 // A program of the build, from the directory of the running test.

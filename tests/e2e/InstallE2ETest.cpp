@@ -98,13 +98,25 @@ class FrameworkKey {
     bool existed_ = false;
 };
 
-// A copy of a file, removed again at the end of the scope.
+// A copy of a file, removed again at the end of the scope. A copy that stays (in the
+// system directory of the prefix, say) would change every later run, so failing to remove
+// it fails the test; a program started from it may still be ending.
 class PlacedCopy {
   public:
     PlacedCopy(const std::wstring& from, const std::wstring& to) : path_(to) {
         EXPECT_TRUE(CopyFileW(from.c_str(), to.c_str(), FALSE)) << GetLastError();
     }
-    ~PlacedCopy() { DeleteFileW(path_.c_str()); }
+    ~PlacedCopy() {
+        const ULONGLONG deadline = GetTickCount64() + 20000;
+        while (!DeleteFileW(path_.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) {
+            if (GetTickCount64() >= deadline) {
+                ADD_FAILURE() << "cannot remove " << testing::PrintToString(path_) << ": "
+                              << GetLastError();
+                return;
+            }
+            Sleep(50);
+        }
+    }
 
   private:
     std::wstring path_;
@@ -193,18 +205,16 @@ TEST(InstallE2E, AFailedSetupUiIsAnsweredOnlyWhenTheFrameworkIsMissing) {
 }
 
 // Presses OK in the framework question of a run whose setup UI failed, and returns what
-// was started, after giving a started program time to record itself.
+// was started, once every program the run started has ended: the bootstrapper does not
+// wait for the Windows Features program.
 std::vector<std::vector<std::wstring>> AcceptFrameworkQuestion(InstallRun& run) {
     HWND box = WaitForWindow(run.process->id(), L"#32770");
     EXPECT_NE(box, nullptr);
     EXPECT_EQ(MessageBoxText(box), kFrameworkQuestion);
     Press(box, IDOK);
     EXPECT_EQ(run.process->ExitCode(), 0u);
-    std::vector<std::vector<std::wstring>> started;
-    for (int wait = 0; wait < 30 && (started = run.Started()).size() < 2; ++wait) {
-        Sleep(100);
-    }
-    return started;
+    EXPECT_TRUE(run.process->WaitForEveryProcess());
+    return run.Started();
 }
 
 TEST(InstallE2E, WindowsFeaturesIsStartedFromThe64BitSystemDirectoryNeverFromBesideSetup) {
@@ -219,6 +229,7 @@ TEST(InstallE2E, WindowsFeaturesIsStartedFromThe64BitSystemDirectoryNeverFromBes
         InstallRun run(downloads / L"StandInSetup.exe", 3, downloads.path());
         const auto started = AcceptFrameworkQuestion(run);
         EXPECT_EQ(started.size(), 1u) << "the program planted beside setup was started";
+        EXPECT_EQ(run.process->ProcessesStarted(), 2u);
     }
     {
         // A marker only in the 64-bit system directory runs only when the redirection of

@@ -108,7 +108,7 @@ TEST(SetupUi, AFailureIsShownOverTheProgressWindowAndEndsWithItsCode) {
         Launched ui(folder / L"SetupUI.exe", L"/log=true");
         HWND box = WaitForWindow(ui.id(), L"#32770");
         ASSERT_NE(box, nullptr);
-        HWND window = WaitForWindow(ui.id(), kWindowClass, {}, 1000);
+        HWND window = WaitForWindow(ui.id(), kWindowClass);
         ASSERT_NE(window, nullptr);
         EXPECT_NE(ChildOfClass(window, L"msctls_progress32"), nullptr);
         EXPECT_EQ(WindowText(box), SatelliteString(L"en-US", IDS_TITLE));
@@ -177,7 +177,7 @@ TEST(SetupUiLanguage, SpeaksTheUsersLanguageFromTheSatelliteInItsFolder) {
         Launched ui(folder / L"SetupUI.exe", L"");
         HWND box = WaitForWindow(ui.id(), L"#32770");
         ASSERT_NE(box, nullptr);
-        HWND window = WaitForWindow(ui.id(), kWindowClass, {}, 1000);
+        HWND window = WaitForWindow(ui.id(), kWindowClass);
         ASSERT_NE(window, nullptr);
         EXPECT_EQ(WindowText(window), SatelliteString(c.shown, IDS_TITLE));
         EXPECT_EQ(WindowText(ChildOfClass(window, L"Static")),

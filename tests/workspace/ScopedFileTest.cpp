@@ -29,18 +29,21 @@ HANDLE OpenWithoutDeleteSharing(const std::wstring& path) {
                        FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
+// Well below the 2000 ms that a retrying destruction takes, however slowly the test runs.
+constexpr ULONGLONG kNoWaitMs = 1000;
+
 TEST(ScopedFile, DeletesOnlyAnArmedExistingFileAndNeverWaitsOtherwise) {
     TempDir dir{L"sf"};
     WriteBytes(dir / L"kept", "k");
     WriteBytes(dir / L"deleted", "d");
 
-    EXPECT_LT(MillisecondsToDestroy(Owning(dir / L"kept", false)), 500u);
+    EXPECT_LT(MillisecondsToDestroy(Owning(dir / L"kept", false)), kNoWaitMs);
     EXPECT_TRUE(FileExists(dir / L"kept"));
 
-    EXPECT_LT(MillisecondsToDestroy(Owning(L"")), 500u);
-    EXPECT_LT(MillisecondsToDestroy(Owning(dir / L"absent")), 500u);
+    EXPECT_LT(MillisecondsToDestroy(Owning(L"")), kNoWaitMs);
+    EXPECT_LT(MillisecondsToDestroy(Owning(dir / L"absent")), kNoWaitMs);
 
-    EXPECT_LT(MillisecondsToDestroy(Owning(dir / L"deleted")), 500u);
+    EXPECT_LT(MillisecondsToDestroy(Owning(dir / L"deleted")), kNoWaitMs);
     EXPECT_FALSE(FileExists(dir / L"deleted"));
 }
 
@@ -61,14 +64,24 @@ TEST(ScopedFile, DeletesAFileReleasedWithinTheRetryTime) {
     HANDLE holder = OpenWithoutDeleteSharing(dir / L"released");
     ASSERT_NE(holder, INVALID_HANDLE_VALUE);
 
-    std::thread releaser([holder] {
+    // The handle is closed 300 ms after the destruction has begun, however late that is, so
+    // the first attempts must fail and a later one succeed.
+    HANDLE destroying = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread releaser([holder, destroying] {
+        WaitForSingleObject(destroying, INFINITE);
         Sleep(300);
         CloseHandle(holder);
     });
-    const ULONGLONG elapsed = MillisecondsToDestroy(Owning(dir / L"released"));
+    auto file = Owning(dir / L"released");
+    const ULONGLONG start = GetTickCount64();
+    SetEvent(destroying);
+    file.reset();
+    const ULONGLONG elapsed = GetTickCount64() - start;
     releaser.join();
+    CloseHandle(destroying);
     EXPECT_FALSE(FileExists(dir / L"released"));
-    EXPECT_GE(elapsed, 250u);
+    // Deleted only after the release (a tick of the clock aside).
+    EXPECT_GE(elapsed, 290u);
     EXPECT_LT(elapsed, 2000u);
 }
 
