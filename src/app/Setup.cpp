@@ -100,12 +100,14 @@ int RunInstall(const std::wstring& workspace) {
     ExeImage image;
 
     // Each payload's owner learns its path only once the copy has returned, so a
-    // payload whose copy failed is never deleted by it.
+    // payload whose copy failed is never deleted by it. Each is locked at once, so that
+    // what the setup UI runs and reads is what was written.
     std::array<ScopedFile, kPayloads.size()> payloadFiles;
     for (size_t i = 0; i < kPayloads.size(); ++i) {
         const std::wstring path = workspace + kPayloads[i].fileName;
         image.ExtractResource(kPayloads[i].resourceId, path);
         payloadFiles[i].path = path;
+        payloadFiles[i].Lock();
     }
 
     SatelliteSet satellites(workspace, image);

@@ -35,6 +35,7 @@ void SatelliteSet::AddSatellite(const std::wstring& tag, uint16_t id) {
     // file has been written.
     image_.ExtractResource(id, filePath);
     file->path = filePath;
+    file->Lock();
     satellites_.push_back(
         std::make_unique<SatelliteDirectory>(std::move(directory), std::move(file)));
 }

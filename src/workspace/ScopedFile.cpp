@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <stdexcept>
+
 namespace {
 constexpr ULONGLONG kDeleteRetryMilliseconds = 2000;
 }
@@ -19,7 +21,16 @@ bool DeleteWithRetry(const std::wstring& path) {
     }
 }
 
+void ScopedFile::Lock() {
+    lock.reset(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!lock) {
+        throw std::runtime_error("Payload lock failed");
+    }
+}
+
 ScopedFile::~ScopedFile() {
+    lock.reset();
     if (!armed || path.empty()) {
         return;
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/UniqueHandle.h"
+
 #include <string>
 
 // Owns a file for the length of a scope: destroyed while armed and with a path, it
@@ -8,11 +10,19 @@
 struct ScopedFile {
     bool armed = true;
     std::wstring path;
+    // Held from Lock() until just before the deletion.
+    UniqueFileHandle lock;
 
     ScopedFile() = default;
     ScopedFile(const ScopedFile&) = delete;
     ScopedFile& operator=(const ScopedFile&) = delete;
     ~ScopedFile();
+
+    // Opens the file at path again, for reading and sharing only reading: until the
+    // deletion, nobody can write, replace, rename or delete it, while programs can still
+    // be started from it and read it. Raises "Payload lock failed" when someone else has it
+    // open for writing or deleting.
+    void Lock();
 };
 
 // Deletes the file, trying again every millisecond until 2000 ms have passed since the

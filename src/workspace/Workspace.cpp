@@ -2,8 +2,12 @@
 
 #include <windows.h>
 #include <rpc.h>
+#include <sddl.h>
 
 #include <stdexcept>
+#include <vector>
+
+#include "common/UniqueHandle.h"
 
 namespace {
 
@@ -19,24 +23,135 @@ std::wstring NewUuidText() {
     return result;
 }
 
-} // namespace
-
-std::wstring CreateWorkspace() {
+// GetTempPath2W gives a program running as SYSTEM the system's own temporary directory,
+// which other users cannot open, and everyone else what GetTempPathW gives. Windows before
+// its 2022 updates (and Wine) have only GetTempPathW.
+std::wstring TemporaryDirectory() {
+    using GetTempPathFunction = DWORD(WINAPI*)(DWORD, LPWSTR);
+    auto getTempPath = reinterpret_cast<GetTempPathFunction>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetTempPath2W")));
+    if (!getTempPath) {
+        getTempPath = GetTempPathW;
+    }
     wchar_t temp[MAX_PATH + 1] = {};
-    const DWORD length = GetTempPathW(MAX_PATH, temp);
+    const DWORD length = getTempPath(MAX_PATH, temp);
     // 0 is a failure; a larger value is the size the path would need.
     if (length == 0 || length > MAX_PATH) {
         throw std::runtime_error("GetTempPath failed");
     }
-    std::wstring path(temp);
+    return temp;
+}
+
+struct LocalMemoryTraits {
+    using pointer = void*;
+    static pointer invalid() { return nullptr; }
+    static void close(pointer value) { LocalFree(value); }
+};
+using UniqueLocalMemory = UniqueHandle<LocalMemoryTraits>;
+
+UniqueLocalMemory SecurityDescriptorOf(const std::wstring& sddl) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
+                                                              &descriptor, nullptr)) {
+        throw std::runtime_error("CreateDirectory failed");
+    }
+    return UniqueLocalMemory(descriptor);
+}
+
+UniqueKernelHandle ProcessToken() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        throw std::runtime_error("CreateDirectory failed");
+    }
+    return UniqueKernelHandle(token);
+}
+
+std::wstring UserSidText(HANDLE token) {
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<BYTE> buffer(size);
+    wchar_t* text = nullptr;
+    if (size == 0 || !GetTokenInformation(token, TokenUser, buffer.data(), size, &size) ||
+        !ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text)) {
+        throw std::runtime_error("CreateDirectory failed");
+    }
+    UniqueLocalMemory owned(text);
+    return text;
+}
+
+bool IsElevated(HANDLE token) {
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    return GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation), &size) &&
+           elevation.TokenIsElevated != 0;
+}
+
+// Opens a directory itself, never what a junction, symbolic link or mount point there
+// points to, sharing everything but deletion: while the handle is open, nobody can rename
+// the directory or put another in its place. The handle lists the directory because an
+// open for attributes alone takes no part in the sharing checks. Raises when the name is
+// such a link. The path ends in a backslash.
+UniqueFileHandle OpenRealDirectory(const std::wstring& path, DWORD access) {
+    const std::wstring name = path.substr(0, path.size() - 1);
+    UniqueFileHandle directory(
+        CreateFileW(name.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | access,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    FILE_ATTRIBUTE_TAG_INFO opened{};
+    if (!directory || !GetFileInformationByHandleEx(directory.get(), FileAttributeTagInfo, &opened,
+                                                    sizeof(opened))) {
+        throw std::runtime_error("CreateDirectory failed");
+    }
+    // Wine tells a Unix symbolic link only by its name.
+    const DWORD named = GetFileAttributesW(name.c_str());
+    const DWORD attributes = opened.FileAttributes | (named == INVALID_FILE_ATTRIBUTES ? 0 : named);
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        throw std::runtime_error("CreateDirectory failed");
+    }
+    return directory;
+}
+
+// Every workspace made by this process stays open until the process ends.
+std::vector<UniqueFileHandle>& HeldWorkspaces() {
+    static std::vector<UniqueFileHandle> held;
+    return held;
+}
+
+} // namespace
+
+std::wstring CreateWorkspace() {
+    std::wstring path = TemporaryDirectory();
     path += L"OrvantaSetup\\";
-    // The parent is shared by every run and usually exists already.
+    // The parent is shared by every run and usually exists already. Anyone may have made
+    // it, so it is held while the run's own directory is made in it.
     CreateDirectoryW(path.c_str(), nullptr);
+    const UniqueFileHandle parent = OpenRealDirectory(path, 0);
+
+    // Nothing is inherited from the parent or the temporary directory: only SYSTEM, the
+    // administrators and this user may open the workspace and what is made in it.
+    const UniqueKernelHandle token = ProcessToken();
+    const UniqueLocalMemory descriptor = SecurityDescriptorOf(
+        L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;" + UserSidText(token.get()) + L")");
+    SECURITY_ATTRIBUTES security{sizeof(security), descriptor.get(), FALSE};
 
     path += NewUuidText();
     path += L'\\';
-    if (!CreateDirectoryW(path.c_str(), nullptr)) {
+    if (!CreateDirectoryW(path.c_str(), &security)) {
         throw std::runtime_error("CreateDirectory failed");
     }
+    UniqueFileHandle workspace = OpenRealDirectory(path, WRITE_OWNER);
+
+    // An elevated run also labels the workspace high: a program of the same user that is
+    // not elevated can then neither add nor change a file in it. A token without the right
+    // to set the label keeps the access list alone.
+    if (IsElevated(token.get())) {
+        PSECURITY_DESCRIPTOR label = nullptr;
+        if (ConvertStringSecurityDescriptorToSecurityDescriptorW(
+                L"S:(ML;OICI;NW;;;HI)", SDDL_REVISION_1, &label, nullptr)) {
+            const UniqueLocalMemory owned(label);
+            SetKernelObjectSecurity(workspace.get(), LABEL_SECURITY_INFORMATION, label);
+        }
+    }
+    HeldWorkspaces().push_back(std::move(workspace));
     return path;
 }

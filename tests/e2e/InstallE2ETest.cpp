@@ -1,4 +1,5 @@
 #include "Driver.h"
+#include "common/UniqueHandle.h"
 #include "SampleFixtures.h"
 #include "TestFiles.h"
 
@@ -23,10 +24,12 @@ const wchar_t kTooOld[] =
 class InstallRun {
   public:
     explicit InstallRun(const std::wstring& program, DWORD setupUiExitCode = 0,
-                        const std::wstring& currentDirectory = {}) {
+                        const std::wstring& currentDirectory = {},
+                        const std::wstring& setupUiHold = {}) {
         auto environment = TempAt(temp.path());
         environment[L"STANDIN_RECORD"] = record;
         environment[L"STANDIN_EXIT_CODE"] = std::to_wstring(setupUiExitCode);
+        environment[L"STANDIN_HOLD"] = setupUiHold;
         process = std::make_unique<Launched>(program, L"", environment, currentDirectory);
     }
 
@@ -129,13 +132,62 @@ std::string ExpectedLog(const std::wstring& program, const std::wstring& workspa
            std::to_string(exitCode) + "\n";
 }
 
+// What another process of the same user may do in the workspace while the setup UI runs.
+struct Attempt {
+    const char* name;
+    bool (*succeeds)(const std::wstring& workspace);
+};
+
+bool OpenForWriting(const std::wstring& path) {
+    const UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                            nullptr, OPEN_EXISTING, 0, nullptr));
+    return static_cast<bool>(file);
+}
+
+bool OpenForReading(const std::wstring& path) {
+    const UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                            OPEN_EXISTING, 0, nullptr));
+    return static_cast<bool>(file);
+}
+
+bool Rename(const std::wstring& from) {
+    return MoveFileW(from.c_str(), (from + L".moved").c_str());
+}
+
+const Attempt kRefusedWhileTheSetupUiRuns[] = {
+    {"write the package", [](const std::wstring& w) { return OpenForWriting(w + L"Orvanta.msi"); }},
+    {"delete the framework installer",
+     [](const std::wstring& w) { return DeleteFileW((w + L"DotNet.exe").c_str()) != FALSE; }},
+    {"rename the config", [](const std::wstring& w) { return Rename(w + L"SetupUI.exe.config"); }},
+    {"delete a satellite",
+     [](const std::wstring& w) {
+         return DeleteFileW((w + L"ja\\SetupUI.resources.dll").c_str()) != FALSE;
+     }},
+    {"rename the workspace",
+     [](const std::wstring& w) { return Rename(w.substr(0, w.size() - 1)); }},
+};
+
 TEST(InstallE2E, LaysOutEveryPayloadRunsTheSetupUiAndLeavesOnlyTheLog) {
     const std::wstring program = BuiltProgram(L"StandInSetup.exe");
-    InstallRun run(program);
-    EXPECT_EQ(run.process->ExitCode(), 0u);
-
+    // The setup UI stand-in waits for this event, so that its workspace can be tried.
+    const std::wstring holdName = L"OrvantaStandInHold" + std::to_wstring(GetCurrentProcessId());
+    const UniqueKernelHandle hold(CreateEventW(nullptr, TRUE, FALSE, holdName.c_str()));
+    ASSERT_TRUE(hold);
+    InstallRun run(program, 0, {}, holdName);
+    const ULONGLONG deadline = GetTickCount64() + 60000;
+    while (run.Started().empty() && GetTickCount64() < deadline) {
+        Sleep(50);
+    }
     const std::wstring workspace = run.Workspace();
     ASSERT_FALSE(workspace.empty());
+    // Every payload and satellite is locked: the setup UI reads them, nobody changes them.
+    for (const Attempt& attempt : kRefusedWhileTheSetupUiRuns) {
+        EXPECT_FALSE(attempt.succeeds(workspace)) << attempt.name;
+    }
+    EXPECT_TRUE(OpenForReading(workspace + L"Orvanta.msi")) << GetLastError();
+    SetEvent(hold.get());
+    EXPECT_EQ(run.process->ExitCode(), 0u);
     EXPECT_EQ(run.Log(), ExpectedLog(program, workspace, 0));
     EXPECT_EQ(ListDirectory(workspace), std::vector<std::wstring>{L"Setup.log"});
 

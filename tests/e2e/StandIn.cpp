@@ -1,6 +1,7 @@
 // A stand-in for a program that the bootstrapper lays out or starts. It appends one line
 // to the file named by STANDIN_RECORD: its own path, its argument text and the names
-// beside it, separated by tabs; then it exits with the code in STANDIN_EXIT_CODE (0 when
+// beside it, separated by tabs; then, when STANDIN_HOLD names an event, it waits until the
+// event is set (a minute at most), and exits with the code in STANDIN_EXIT_CODE (0 when
 // unset).
 #include <windows.h>
 
@@ -66,6 +67,14 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
                 break;
             }
             Sleep(10);
+        }
+    }
+    const std::wstring hold = Variable(L"STANDIN_HOLD");
+    if (!hold.empty()) {
+        HANDLE released = OpenEventW(SYNCHRONIZE, FALSE, hold.c_str());
+        if (released) {
+            WaitForSingleObject(released, 60000);
+            CloseHandle(released);
         }
     }
     const std::wstring code = Variable(L"STANDIN_EXIT_CODE");

@@ -3,9 +3,12 @@
 #include "TestFiles.h"
 
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cwctype>
 
 namespace {
@@ -44,6 +47,46 @@ bool IsUuidText(const std::wstring& text) {
     return true;
 }
 
+// The accounts that the workspace's access list names, as SID strings.
+std::vector<std::wstring> SidsAllowed(const std::wstring& path) {
+    std::vector<std::wstring> sids;
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                              nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
+        ADD_FAILURE() << "GetNamedSecurityInfoW failed";
+        return sids;
+    }
+    for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
+        ACCESS_ALLOWED_ACE* ace = nullptr;
+        wchar_t* text = nullptr;
+        if (GetAce(dacl, i, reinterpret_cast<void**>(&ace)) &&
+            ace->Header.AceType == ACCESS_ALLOWED_ACE_TYPE &&
+            ConvertSidToStringSidW(&ace->SidStart, &text)) {
+            sids.push_back(text);
+            LocalFree(text);
+        }
+    }
+    LocalFree(descriptor);
+    return sids;
+}
+
+std::wstring CurrentUserSid() {
+    HANDLE token = nullptr;
+    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
+    BYTE buffer[256] = {};
+    DWORD size = 0;
+    wchar_t* text = nullptr;
+    std::wstring sid;
+    if (GetTokenInformation(token, TokenUser, buffer, sizeof(buffer), &size) &&
+        ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &text)) {
+        sid = text;
+        LocalFree(text);
+    }
+    CloseHandle(token);
+    return sid;
+}
+
 TEST(CreateWorkspace, MakesANewUuidDirectoryUnderTheSharedParentForEachRun) {
     TempDir temp{L"ws"};
     TempVariables variables(temp.path());
@@ -61,6 +104,17 @@ TEST(CreateWorkspace, MakesANewUuidDirectoryUnderTheSharedParentForEachRun) {
     }
     EXPECT_NE(first, second);
     EXPECT_EQ(ListDirectory(parent).size(), 2u);
+
+    // Only SYSTEM, the administrators and the user may open it; a directory made with the
+    // default security would let Everyone read it.
+    const std::vector<std::wstring> allowed = SidsAllowed(first);
+    const std::wstring user = CurrentUserSid();
+    for (const wchar_t* needed : {L"S-1-5-18", user.c_str()}) {
+        EXPECT_NE(std::find(allowed.begin(), allowed.end(), needed), allowed.end()) << needed;
+    }
+    for (const wchar_t* refused : {L"S-1-1-0", L"S-1-5-32-545", L"S-1-5-11"}) {
+        EXPECT_EQ(std::find(allowed.begin(), allowed.end(), refused), allowed.end()) << refused;
+    }
 }
 
 TEST(CreateWorkspace, FailsWhenTheTemporaryDirectoryIsMissing) {
