@@ -10,7 +10,8 @@ trap 'rm -f "$part"' EXIT
 
 # Two builds of the same sources give the same bytes: the product and package codes are
 # derived from the inputs instead of drawn at random, and the tools see a fixed clock for
-# the summary's times. A changed source or program still gets new codes.
+# the summary's times (a stopped one: a running clock would make a slow build differ). A
+# changed source or program still gets new codes.
 digest=$(cat "$wxs" "$program" "$0" | sha1sum | cut -c1-40)
 code() {
     local h
@@ -20,7 +21,7 @@ code() {
 product_code=$(code product)
 package_code=$(code package)
 clock=$(date -u -d "@${SOURCE_DATE_EPOCH:-1767225600}" '+%Y-%m-%d %H:%M:%S')
-at_clock() { TZ=UTC faketime "$clock" "$@"; }
+at_clock() { TZ=UTC faketime -f "$clock" "$@"; }
 msibuild_tool=$(type -P msibuild)
 msibuild() { at_clock "$msibuild_tool" "$@"; }
 
