@@ -25,8 +25,9 @@ TEST_F(LoggerTest, WritesUtf8LinesWithLineFeedsAndNumbersInTheirForms) {
     Logger << "ExeImage: module path is " << path << std::endl;
     Logger << L"  Exit code: " << static_cast<int>(0xFFFFFFFFu) << std::endl;
     Logger << L"  Exit code: " << static_cast<int>(0xC0000005u) << std::endl;
-    Logger << "ExeImage: " << "ImageLoad failed" << " Error: " << static_cast<unsigned long>(0x80070005u)
-           << std::endl;
+    Logger << "ExeImage: "
+           << "ImageLoad failed"
+           << " Error: " << static_cast<unsigned long>(0x80070005u) << std::endl;
     Logger << L"" << L"  Succeeded: " << 1 << std::endl;
 
     const std::string expected =
@@ -70,6 +71,10 @@ TEST_F(LoggerTest, AFailedOpenLetsEveryWriteGoOnSilently) {
     EXPECT_TRUE(Logger.fail());
     EXPECT_NO_THROW(Logger << "ExeImage: " << L"path" << 5 << std::endl);
     EXPECT_FALSE(FileExists(dir / L"missing\\Setup.log"));
+    // Nothing of it was kept: a later log on a directory that exists holds only its own lines.
+    OpenSetupLog(dir.path());
+    Logger << L"after" << std::endl;
+    EXPECT_EQ(ReadBytes(dir / L"Setup.log"), "after\n");
 }
 
 TEST(WideToUtf8, ConvertsUpToTheFirstNul) {

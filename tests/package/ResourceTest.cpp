@@ -107,63 +107,78 @@ TEST_F(ShippedResources, IconLicenceAndManifest) {
     EXPECT_NE(manifest.find(identity), std::string_view::npos) << identity;
 }
 
-// What Windows shows in the file's properties, read as Explorer reads it.
+// What Windows shows in the file's properties, read as Explorer reads it: the shipped file
+// with the configured version, and the same resources built with "2.1", which Windows must
+// see as 2.1.0.0.
 TEST(ShippedVersion, EveryStringAndTheFixedNumbersCarryTheConfiguredVersion) {
-    const std::wstring path = BinDirectory() + L"OrvantaSetup.exe";
-    DWORD handle = 0;
-    std::vector<BYTE> info(GetFileVersionInfoSizeW(path.c_str(), &handle));
-    ASSERT_FALSE(info.empty());
-    ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(info.size()), info.data()));
-
-    struct Translation {
-        WORD language;
-        WORD codePage;
-    };
-    Translation* translation = nullptr;
-    UINT length = 0;
-    ASSERT_TRUE(VerQueryValueW(info.data(), L"\\VarFileInfo\\Translation",
-                               reinterpret_cast<void**>(&translation), &length));
-    ASSERT_EQ(length, sizeof(Translation));
-    EXPECT_EQ(translation->language, 2057);
-    EXPECT_EQ(translation->codePage, 1200);
-
-    const std::wstring version = Utf8ToWide(ORVANTA_EXPECTED_VERSION);
-    const struct {
-        const wchar_t* name;
-        std::wstring value;
-    } strings[] = {
-        {L"CompanyName", L"Orvanta"},
-        {L"FileDescription", L"Orvanta Vellumo Setup"},
-        {L"ProductName", L"Orvanta Vellumo"},
-        {L"InternalName", L"OrvantaSetup.exe"},
-        {L"OriginalFilename", L"OrvantaSetup.exe"},
-        {L"LegalCopyright", L"Copyright \u00a9 2026 Orvanta"},
-        {L"FileVersion", version},
-        {L"ProductVersion", version},
-    };
-    for (const auto& s : strings) {
-        SCOPED_TRACE(testing::PrintToString(std::wstring(s.name)));
-        wchar_t* value = nullptr;
-        const std::wstring query = std::wstring(L"\\StringFileInfo\\080904B0\\") + s.name;
-        ASSERT_TRUE(
-            VerQueryValueW(info.data(), query.c_str(), reinterpret_cast<void**>(&value), &length));
-        EXPECT_EQ(std::wstring(value, wcsnlen(value, length)), s.value);
-    }
-
-    VS_FIXEDFILEINFO* fixed = nullptr;
-    ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
-    ASSERT_EQ(fixed->dwSignature, 0xFEEF04BDu);
-    unsigned numbers[4] = {};
-    ASSERT_EQ(std::sscanf(ORVANTA_EXPECTED_VERSION, "%u.%u.%u.%u", &numbers[0], &numbers[1],
-                          &numbers[2], &numbers[3]),
+    unsigned configured[4] = {};
+    ASSERT_EQ(std::sscanf(ORVANTA_EXPECTED_VERSION, "%u.%u.%u.%u", &configured[0], &configured[1],
+                          &configured[2], &configured[3]),
               4);
-    const DWORD high = MAKELONG(numbers[1], numbers[0]);
-    const DWORD low = MAKELONG(numbers[3], numbers[2]);
-    EXPECT_EQ(fixed->dwFileVersionMS, high);
-    EXPECT_EQ(fixed->dwFileVersionLS, low);
-    EXPECT_EQ(fixed->dwProductVersionMS, high);
-    EXPECT_EQ(fixed->dwProductVersionLS, low);
-    EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
+    const struct {
+        const wchar_t* file;
+        std::wstring version;
+        unsigned numbers[4];
+    } builds[] = {
+        {L"OrvantaSetup.exe",
+         Utf8ToWide(ORVANTA_EXPECTED_VERSION),
+         {configured[0], configured[1], configured[2], configured[3]}},
+        {L"short_version.exe", L"2.1.0.0", {2, 1, 0, 0}},
+    };
+    for (const auto& build : builds) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(build.file)));
+        const std::wstring path = BinDirectory() + build.file;
+        DWORD handle = 0;
+        std::vector<BYTE> info(GetFileVersionInfoSizeW(path.c_str(), &handle));
+        ASSERT_FALSE(info.empty());
+        ASSERT_TRUE(
+            GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(info.size()), info.data()));
+
+        struct Translation {
+            WORD language;
+            WORD codePage;
+        };
+        Translation* translation = nullptr;
+        UINT length = 0;
+        ASSERT_TRUE(VerQueryValueW(info.data(), L"\\VarFileInfo\\Translation",
+                                   reinterpret_cast<void**>(&translation), &length));
+        ASSERT_EQ(length, sizeof(Translation));
+        EXPECT_EQ(translation->language, 2057);
+        EXPECT_EQ(translation->codePage, 1200);
+
+        const struct {
+            const wchar_t* name;
+            std::wstring value;
+        } strings[] = {
+            {L"CompanyName", L"Orvanta"},
+            {L"FileDescription", L"Orvanta Vellumo Setup"},
+            {L"ProductName", L"Orvanta Vellumo"},
+            {L"InternalName", L"OrvantaSetup.exe"},
+            {L"OriginalFilename", L"OrvantaSetup.exe"},
+            {L"LegalCopyright", L"Copyright \u00a9 2026 Orvanta"},
+            {L"FileVersion", build.version},
+            {L"ProductVersion", build.version},
+        };
+        for (const auto& s : strings) {
+            SCOPED_TRACE(testing::PrintToString(std::wstring(s.name)));
+            wchar_t* value = nullptr;
+            const std::wstring query = std::wstring(L"\\StringFileInfo\\080904B0\\") + s.name;
+            ASSERT_TRUE(VerQueryValueW(info.data(), query.c_str(), reinterpret_cast<void**>(&value),
+                                       &length));
+            EXPECT_EQ(std::wstring(value, wcsnlen(value, length)), s.value);
+        }
+
+        VS_FIXEDFILEINFO* fixed = nullptr;
+        ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+        ASSERT_EQ(fixed->dwSignature, 0xFEEF04BDu);
+        const DWORD high = MAKELONG(build.numbers[1], build.numbers[0]);
+        const DWORD low = MAKELONG(build.numbers[3], build.numbers[2]);
+        EXPECT_EQ(fixed->dwFileVersionMS, high);
+        EXPECT_EQ(fixed->dwFileVersionLS, low);
+        EXPECT_EQ(fixed->dwProductVersionMS, high);
+        EXPECT_EQ(fixed->dwProductVersionLS, low);
+        EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
+    }
 }
 
 } // namespace

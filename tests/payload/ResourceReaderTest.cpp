@@ -31,17 +31,24 @@ class LoadedPe {
 
 class ResourceReaderTest : public SetupLogTest {
   protected:
-    // Extracts the id from the file; returns the error text, or checks the bytes.
+    // Extracts the id from the file, to a new output file and over an older one; returns
+    // the error text, or checks the bytes. A failing walk touches no file: it makes none,
+    // and leaves an older one (an administrator's, say) as it was.
     std::string Extract(const std::string& file, uint16_t id, const std::string& expected = {}) {
         const LoadedPe pe(dir / L"image.exe", file);
         EXPECT_NE(pe.get(), nullptr);
         const std::wstring out = dir / L"out.bin";
-        DeleteFileW(out.c_str());
-        const std::string error = ErrorText([&] { ExtractResourceFrom(pe.get(), id, out); });
-        if (error.empty()) {
-            EXPECT_EQ(ReadBytes(out), expected);
-        } else {
-            EXPECT_FALSE(FileExists(out)) << error;
+        std::string error;
+        for (const bool older : {false, true}) {
+            older ? WriteBytes(out, "an older file") : void(DeleteFileW(out.c_str()));
+            error = ErrorText([&] { ExtractResourceFrom(pe.get(), id, out); });
+            if (error.empty()) {
+                EXPECT_EQ(ReadBytes(out), expected);
+            } else if (older) {
+                EXPECT_EQ(ReadBytes(out), "an older file") << error;
+            } else {
+                EXPECT_FALSE(FileExists(out)) << error;
+            }
         }
         return error;
     }
@@ -98,7 +105,6 @@ TEST_F(ResourceReaderTest, WalksToTheBinPayloadOrNamesTheFailingOperation) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        WriteBytes(dir / L"out.bin", "an older file");
         EXPECT_EQ(Extract(BuildPe(c.tree).bytes, c.id, kSmall), c.error);
     }
     // With several ".rsrc" sections the last one is read.

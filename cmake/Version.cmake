@@ -1,0 +1,33 @@
+# orvanta_version_header(<version> <header> [<text variable>])
+#
+# Writes the version header of the resource script for a version of one to four numbers
+# from 0 to 65535, padded with zeros to the four that Windows shows ("2.1" is 2.1.0.0), and
+# sets the variable, when named, to that text in the caller's scope.
+function(orvanta_version_header version header)
+    if(NOT version MATCHES "^[0-9]+(\\.[0-9]+)?(\\.[0-9]+)?(\\.[0-9]+)?$")
+        message(FATAL_ERROR "version ${version}: one to four numbers, such as 2.1.0.7")
+    endif()
+    string(REPLACE "." ";" numbers "${version}")
+    list(LENGTH numbers count)
+    while(count LESS 4)
+        list(APPEND numbers 0)
+        math(EXPR count "${count} + 1")
+    endwhile()
+    foreach(number IN LISTS numbers)
+        if(number GREATER 65535)
+            message(FATAL_ERROR "version ${version}: every number must be at most 65535")
+        endif()
+    endforeach()
+    # Leading zeros go: "02" is 2, in the text as in the numbers.
+    set(normalised)
+    foreach(number IN LISTS numbers)
+        math(EXPR number "${number}")
+        list(APPEND normalised ${number})
+    endforeach()
+    list(JOIN normalised "." ORVANTA_FILE_VERSION)
+    list(JOIN normalised ", " ORVANTA_VERSION_NUMBERS)
+    configure_file(${PROJECT_SOURCE_DIR}/src/resources/Version.h.in ${header} @ONLY)
+    if(ARGC GREATER 2)
+        set(${ARGV2} ${ORVANTA_FILE_VERSION} PARENT_SCOPE)
+    endif()
+endfunction()
