@@ -4,6 +4,7 @@
 #include "package/PackageCreation.h"
 #include "package/WindowsInstaller.h"
 
+#include "Handles.h"
 #include "TestFiles.h"
 #include "UiScript.h"
 
@@ -125,9 +126,11 @@ TEST(ExtractDialog, ExtractModeReadsEveryOptionAndTheFileChosenInTheSaveDialog) 
 TEST(ExtractDialog, TheAgreementIsShownUntilAcceptedAndThenTheBoxTogglesWithoutIt) {
     ExtractDialog dialog(Self(), false);
     int agreementsShown = 0;
+    DWORD handles = 0;
     auto decline = [&](void (*how)(HWND)) {
-        return UiScript::Step{kAgreement, [&agreementsShown, how](HWND agreement) {
-                                  ++agreementsShown;
+        return UiScript::Step{kAgreement, [&agreementsShown, &handles, how](HWND agreement) {
+                                  // Counted once the first agreement has loaded its libraries.
+                                  handles = ++agreementsShown == 2 ? OpenHandleCount() : handles;
                                   how(agreement);
                               }};
     };
@@ -161,6 +164,7 @@ TEST(ExtractDialog, TheAgreementIsShownUntilAcceptedAndThenTheBoxTogglesWithoutI
     });
 
     EXPECT_EQ(dialog.Show(), IDCANCEL);
+    EXPECT_EQ(OpenHandleCount(), handles);
     EXPECT_TRUE(script.Finished());
     EXPECT_EQ(agreementsShown, 4);
     EXPECT_TRUE(dialog.agreementAccepted);
@@ -240,8 +244,10 @@ TEST(ExtractDialog, EnterOpensTheSaveDialogWhoseCancelKeepsTheOptionsAndEveryClo
     } closes[] = {{"Cancel", [](HWND options) { Click(options, IDCANCEL); }},
                   {"Escape", PressEscape},
                   {"close box", CloseBox}};
+    DWORD handles = 0;
     for (const auto& close : closes) {
         SCOPED_TRACE(close.name);
+        handles = &close == &closes[1] ? OpenHandleCount() : handles; // the first warms up
         ExtractDialog dialog(Self(), false);
         UiScript script({
             {kOptions,
@@ -264,6 +270,7 @@ TEST(ExtractDialog, EnterOpensTheSaveDialogWhoseCancelKeepsTheOptionsAndEveryClo
         EXPECT_TRUE(script.Finished());
         EXPECT_EQ(dialog.packagePath, L"");
     }
+    EXPECT_EQ(OpenHandleCount(), handles);
 }
 
 TEST(ExtractResultDialog, ShowInExplorerIsTheBoxStateOnlyWhenClosedWithOk) {
@@ -280,8 +287,10 @@ TEST(ExtractResultDialog, ShowInExplorerIsTheBoxStateOnlyWhenClosedWithOk) {
         {"close box, checked", true, CloseBox, IDCANCEL, false},
         {"Escape, checked", true, PressEscape, IDCANCEL, false},
     };
+    DWORD handles = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        handles = &c == &cases[1] ? OpenHandleCount() : handles; // the first warms up
         ExtractResultDialog dialog(Self());
         UiScript script({{kResult, [&](HWND result) {
                               EXPECT_TRUE(IsChecked(result, IDC_SHOW_IN_EXPLORER));
@@ -307,6 +316,7 @@ TEST(ExtractResultDialog, ShowInExplorerIsTheBoxStateOnlyWhenClosedWithOk) {
         EXPECT_TRUE(script.Finished());
         EXPECT_EQ(dialog.showInExplorer, c.showInExplorer);
     }
+    EXPECT_EQ(OpenHandleCount(), handles);
 }
 
 // A dialog that raises an error from its message handling.
@@ -422,8 +432,10 @@ TEST(PackageCreation, APackageWhoseCommitFailedIsNotLeftAtTheChosenPath) {
     WindowsInstaller* api = GetWindowsInstaller();
     ASSERT_NE(api, nullptr);
     const FailingCommit failing(*api);
+    DWORD handles = 0;
     for (const bool defaultsMode : {false, true}) {
         SCOPED_TRACE(defaultsMode ? "/defaults" : "/extract");
+        handles = defaultsMode ? OpenHandleCount() : handles; // the first run warms up
         TempDir dir{L"pkg"};
         const std::wstring chosen = dir / L"Silent.msi";
         UiScript script({
@@ -439,6 +451,7 @@ TEST(PackageCreation, APackageWhoseCommitFailedIsNotLeftAtTheChosenPath) {
         EXPECT_TRUE(script.Finished());
         EXPECT_FALSE(FileExists(chosen));
     }
+    EXPECT_EQ(OpenHandleCount(), handles);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "package/PropertyEditing.h"
 
+#include "Handles.h"
 #include "PackageFiles.h"
 #include "TestFiles.h"
 
@@ -34,6 +35,7 @@ TEST(PropertyEditing, InsertsNewNamesAndReplacesTheValueOfExistingOnes) {
         // Within the package's code page (1252).
         {L"SECOND_NEW_PROPERTY", L"\u00e9t\u00e9"},
     };
+    const DWORD handles = OpenHandleCount();
     {
         const MsiHandle database = OpenPackageDatabase(path);
         const MsiHandle view = OpenPropertyView(database);
@@ -42,6 +44,7 @@ TEST(PropertyEditing, InsertsNewNamesAndReplacesTheValueOfExistingOnes) {
         }
         CommitDatabase(database);
     }
+    EXPECT_EQ(OpenHandleCount(), handles);
 
     for (const auto& write : writes) {
         expected.erase(write.name);

@@ -1,5 +1,6 @@
 #include "payload/Extraction.h"
 
+#include "Handles.h"
 #include "PayloadTest.h"
 #include "PeWriter.h"
 
@@ -130,12 +131,15 @@ TEST_F(ResourceReaderTest, CopiesEverySizeAroundTheChunkLengthExactly) {
                                       Pattern(sizes[index], static_cast<uint32_t>(index))));
     }
     const LoadedPe pe(dir / L"sizes.exe", BuildPe(Root({Named(L"BIN", payloads)})).bytes);
+    DWORD handles = 0;
     for (std::size_t index = 0; index < sizes.size(); ++index) {
+        handles = index == 1 ? OpenHandleCount() : handles; // the first copy warms up
         const std::wstring out = dir / (L"size" + std::to_wstring(index));
         ExtractResourceFrom(pe.get(), static_cast<uint16_t>(132 + index), out);
         EXPECT_EQ(ReadBytes(out), Pattern(sizes[index], static_cast<uint32_t>(index)))
             << sizes[index];
     }
+    EXPECT_EQ(OpenHandleCount(), handles);
 }
 
 // Every structure the walk reads must lie inside the resource data, the data inside the
@@ -217,23 +221,26 @@ TEST_F(ResourceReaderTest, CopyFailuresLeaveNoFileAndAreLoggedWithTheirCode) {
         const char* error;
         const char* line;
     } cases[] = {
+        {"no source", nullptr, 10, dir / L"out.bin", "SetFilePointerEx failed",
+         "ExeImage: SetFilePointerEx failed Error: 6\n"},
         {"data past the end of the file", readable, 2 * 1024 * 1024, dir / L"out.bin",
          "ReadFile failed", "ExeImage: ReadFile failed Error: 38\n"},
         {"source not readable", writeOnly, 10, dir / L"out.bin", "ReadFile failed",
          "ExeImage: ReadFile failed Error: 5\n"},
-        {"no source", nullptr, 10, dir / L"out.bin", "SetFilePointerEx failed",
-         "ExeImage: SetFilePointerEx failed Error: 6\n"},
         {"output directory missing", readable, 10, dir / L"missing\\out.bin",
          "Image loading failed", "ExeImage: CreateFile failed Error: 3\n"},
     };
     std::string expectedLog;
+    DWORD handles = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
+        handles = &c == &cases[1] ? OpenHandleCount() : handles; // the first case warms up
         EXPECT_EQ(ErrorText([&] { CopyResourceBytes(c.source, 4096, c.size, c.out); }), c.error);
         EXPECT_FALSE(FileExists(c.out));
         expectedLog += c.line;
         EXPECT_EQ(LogText(), expectedLog);
     }
+    EXPECT_EQ(OpenHandleCount(), handles);
     CloseHandle(readable);
     CloseHandle(writeOnly);
 }

@@ -1,5 +1,6 @@
 #include "payload/SatelliteSet.h"
 
+#include "Handles.h"
 #include "PayloadTest.h"
 
 #include <memory>
@@ -20,8 +21,10 @@ class SatelliteSetTest : public SetupLogTest {
 // the order they were laid out (shown by the order of the log lines).
 TEST_F(SatelliteSetTest, LaysOutNineLanguagesAndRemovesThemFileFirstInOrder) {
     const std::vector<std::vector<std::wstring>> foreignIn{{}, {L"fr"}, kLanguages};
+    DWORD handles = 0;
     for (const auto& foreign : foreignIn) {
         SCOPED_TRACE(foreign.size());
+        handles = &foreign == &foreignIn[1] ? OpenHandleCount() : handles; // after a warm-up
         // An existing directory with an older satellite is used and its file replaced.
         CreateDirectoryW((workspace / L"de").c_str(), nullptr);
         WriteBytes(workspace / L"de\\SetupUI.resources.dll", "older");
@@ -49,6 +52,7 @@ TEST_F(SatelliteSetTest, LaysOutNineLanguagesAndRemovesThemFileFirstInOrder) {
             RemoveTree(workspace / tag);
         }
     }
+    EXPECT_EQ(OpenHandleCount(), handles);
 }
 
 TEST_F(SatelliteSetTest, AFailedExtractionKeepsTheEarlierSatellitesForRemovalAndItsEmptyDirectory) {

@@ -1,5 +1,6 @@
 #include "workspace/ChildProcess.h"
 
+#include "Handles.h"
 #include "TestFiles.h"
 #include "log/Logger.h"
 
@@ -39,7 +40,9 @@ TEST_F(ChildProcessTest, ReportsTheExitCodeOfAStartedChildAndLogsEachStage) {
                  {L"show", false, SW_SHOWDEFAULT, "10"}};
     const std::string path = WideToUtf8(program);
     std::string expected;
+    DWORD handles = 0;
     for (const auto& c : cases) {
+        handles = &c == &cases[1] ? OpenHandleCount() : handles; // the first start warms up
         ChildProcess child{program, c.parameters, c.minimised};
         DWORD exitCode = 0;
         EXPECT_TRUE(child.RunAndWait(exitCode));
@@ -48,6 +51,7 @@ TEST_F(ChildProcessTest, ReportsTheExitCodeOfAStartedChildAndLogsEachStage) {
                     "  Succeeded: 1\nWaiting for process to finish...\n  Exit code: " + c.logged +
                     "\n";
     }
+    EXPECT_EQ(OpenHandleCount(), handles);
     EXPECT_EQ(Log(), expected);
 }
 
@@ -66,9 +70,15 @@ TEST_F(ChildProcessTest, PassesTheArgumentTextAsItStands) {
 
 TEST_F(ChildProcessTest, AMissingProgramIsNotStartedAndShowsNothing) {
     const std::wstring missing = dir / L"missing.exe";
-    ChildProcess child{missing, L"", false};
+    // The shell's first use keeps handles of its own; a start of the helper makes it.
     DWORD exitCode = 0;
+    ASSERT_TRUE((ChildProcess{program, L"0", true}.RunAndWait(exitCode)));
+    Logger.close();
+    OpenSetupLog(dir.path());
+    const DWORD handles = OpenHandleCount();
+    ChildProcess child{missing, L"", false};
     EXPECT_FALSE(child.RunAndWait(exitCode));
+    EXPECT_EQ(OpenHandleCount(), handles);
     EXPECT_EQ(exitCode, 0xFFFFFFFFu);
     EXPECT_EQ(Log(), "Trying to start process: " + WideToUtf8(missing) + " \n  Succeeded: 0\n");
 }
