@@ -249,22 +249,6 @@ void Press(HWND dialog, int id) {
     }
 }
 
-void Close(HWND window) {
-    PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
-}
-
-void PressEscape(HWND dialog) {
-    HWND target = dialog;
-    GUITHREADINFO info{};
-    info.cbSize = sizeof(info);
-    const DWORD thread = GetWindowThreadProcessId(dialog, nullptr);
-    if (GetGUIThreadInfo(thread, &info) && info.hwndFocus) {
-        target = info.hwndFocus;
-    }
-    PostMessageW(target, WM_KEYDOWN, VK_ESCAPE, 0);
-    PostMessageW(target, WM_KEYUP, VK_ESCAPE, 0xC0000001);
-}
-
 namespace {
 
 // The pixels of a screen rectangle, as 32-bit BGRX values.

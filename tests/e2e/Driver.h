@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "Controls.h"
 #include "TestFiles.h"
 
 // Starts a program of the build as a separate process, with chosen environment variables
@@ -67,10 +68,6 @@ std::wstring MessageBoxText(HWND box);
 std::vector<int> ButtonIds(HWND dialog);
 // Presses a button without waiting for what the press opens.
 void Press(HWND dialog, int id);
-// What the close box does.
-void Close(HWND window);
-// Posts Escape to the focused control of the dialog's thread.
-void PressEscape(HWND dialog);
 
 // The style bits of a message box's icon, compared by the system icon it shows:
 // MB_ICONINFORMATION, MB_ICONERROR, MB_ICONWARNING, MB_ICONQUESTION or 0.

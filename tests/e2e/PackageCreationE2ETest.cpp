@@ -49,24 +49,15 @@ struct SetupRun {
     Launched setup;
 };
 
-bool Checked(HWND dialog, int id) {
-    return SendMessageW(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
-
 bool WaitUntilChecked(HWND dialog, int id) {
-    for (int i = 0; i < 200 && !Checked(dialog, id); ++i) {
+    for (int i = 0; i < 200 && !IsChecked(dialog, id); ++i) {
         Sleep(50);
     }
-    return Checked(dialog, id);
+    return IsChecked(dialog, id);
 }
 
 void SetControlText(HWND dialog, int id, const std::wstring& text) {
     SendMessageW(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
-}
-
-// Sends a click to a control that opens nothing, and returns once it has been handled.
-void ClickNow(HWND dialog, int id) {
-    SendMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
 }
 
 struct Choices {
@@ -104,7 +95,7 @@ void CreatePackage(const SetupRun& run, const Choices& choices, const std::wstri
 void CloseResult(const SetupRun& run, int button, bool showInExplorer) {
     HWND result = WaitForWindow(run.setup.id(), L"#32770", kResult);
     ASSERT_NE(result, nullptr);
-    EXPECT_TRUE(Checked(result, kShowInExplorer));
+    EXPECT_TRUE(IsChecked(result, kShowInExplorer));
     if (!showInExplorer) {
         ClickNow(result, kShowInExplorer);
     }
@@ -224,7 +215,7 @@ TEST(PackageCreationE2E, CancellingTheOptionsWritesNothingAndNeverLoadsTheImage)
         void (*close)(HWND);
     } closes[] = {{"Cancel", [](HWND options) { Press(options, IDCANCEL); }},
                   {"Escape", PressEscape},
-                  {"close box", Close}};
+                  {"close box", CloseBox}};
     for (const auto& close : closes) {
         SCOPED_TRACE(close.name);
         SetupRun run(L"PackageSetup", L"/extract");

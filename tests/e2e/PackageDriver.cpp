@@ -10,9 +10,7 @@ bool ChooseSaveFile(DWORD processId, const std::wstring& path) {
     if (!saveAs) {
         return false;
     }
-    // The file name box is a ComboBoxEx32 with id 1148; it takes a whole path.
-    SendMessageW(GetDlgItem(saveAs, 1148), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
-    Press(saveAs, IDOK);
+    ChooseFile(saveAs, path);
     return true;
 }
 

@@ -1,8 +1,9 @@
 // A stand-in for a program that the bootstrapper lays out or starts. It appends one line
 // to the file named by STANDIN_RECORD: its own path, its argument text and the names
 // beside it, separated by tabs; then, when STANDIN_HOLD names an event, it waits until the
-// event is set (a minute at most), and exits with the code in STANDIN_EXIT_CODE (0 when
-// unset).
+// event is set (a minute at most). It exits with the code in STANDIN_EXIT_CODE, or else
+// the one its first argument gives (decimal or 0x hexadecimal; "show": the show state it
+// was started with; anything else: 0).
 #include <windows.h>
 
 #include <cwchar>
@@ -77,6 +78,14 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
             CloseHandle(released);
         }
     }
-    const std::wstring code = Variable(L"STANDIN_EXIT_CODE");
-    return code.empty() ? 0 : static_cast<int>(std::wcstoul(code.c_str(), nullptr, 0));
+    std::wstring code = Variable(L"STANDIN_EXIT_CODE");
+    if (code.empty()) {
+        code = ArgumentText();
+    }
+    if (code.rfind(L"show", 0) == 0) {
+        STARTUPINFOW startup{};
+        GetStartupInfoW(&startup);
+        return startup.wShowWindow;
+    }
+    return static_cast<int>(std::wcstoul(code.c_str(), nullptr, 0));
 }

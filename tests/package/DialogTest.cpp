@@ -28,19 +28,6 @@ HINSTANCE Self() {
     return GetModuleHandleW(nullptr);
 }
 
-void PressKey(HWND control, WPARAM key) {
-    PostMessageW(control, WM_KEYDOWN, key, 1);
-    PostMessageW(control, WM_KEYUP, key, 0xC0000001);
-}
-
-void PressEscape(HWND dialog) {
-    PressKey(GetFocus() ? GetFocus() : dialog, VK_ESCAPE);
-}
-
-void CloseBox(HWND dialog) {
-    PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
-}
-
 std::wstring CueBanner(HWND dialog) {
     wchar_t text[64] = {};
     SendDlgItemMessageW(dialog, IDC_INSTALL_DIR, EM_GETCUEBANNER, reinterpret_cast<WPARAM>(text),

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "Controls.h"
+
 // Drives the modal windows that this thread opens, from a timer of the thread: each step
 // waits until a visible, enabled window with its caption exists on the thread, then acts
 // on it. Steps run from the modal loops' message dispatch, never inside a dialog
@@ -41,13 +43,6 @@ class UiScript {
 // The visible, enabled top-level window of this thread with the caption; null if none.
 HWND FindThreadWindow(const std::wstring& caption);
 
-// Posts a click to a control, so that a window it opens does not block the caller.
-void Click(HWND dialog, int id);
-// Sends a click and returns once it has been handled (for controls that open nothing).
-void ClickNow(HWND dialog, int id);
-bool IsChecked(HWND dialog, int id);
 std::wstring ControlText(HWND dialog, int id);
 // A control's rectangle in the client coordinates of its dialog.
 RECT ClientRect(HWND dialog, int id);
-// Types the path into the save dialog and presses Save.
-void ChooseFile(HWND saveAs, const std::wstring& path);

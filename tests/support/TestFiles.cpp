@@ -12,8 +12,8 @@ TempDir::TempDir(const std::wstring& label) {
     wchar_t temp[MAX_PATH + 1] = {};
     GetTempPathW(MAX_PATH, temp);
     for (;;) {
-        path_ = std::wstring(temp) + L"ovt-" + label + L"-" + std::to_wstring(GetCurrentProcessId()) +
-                L"-" + std::to_wstring(counter++) + L"\\";
+        path_ = std::wstring(temp) + L"ovt-" + label + L"-" +
+                std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(counter++) + L"\\";
         if (CreateDirectoryW(path_.c_str(), nullptr)) {
             return;
         }
@@ -23,7 +23,9 @@ TempDir::TempDir(const std::wstring& label) {
     }
 }
 
-TempDir::~TempDir() { RemoveTree(path_); }
+TempDir::~TempDir() {
+    RemoveTree(path_);
+}
 
 void RemoveTree(const std::wstring& path) {
     std::wstring directory = path;
@@ -66,7 +68,8 @@ void WriteBytes(const std::wstring& path, const std::string& bytes) {
         throw std::runtime_error("cannot create a file to write");
     }
     DWORD written = 0;
-    const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    const BOOL ok =
+        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     CloseHandle(file);
     if (!ok || written != bytes.size()) {
         throw std::runtime_error("cannot write a file");
@@ -117,9 +120,10 @@ std::wstring Utf8ToWide(const std::string& text) {
     if (text.empty()) {
         return {};
     }
-    const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0);
+    const int size =
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::wstring result(size, L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size);
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(),
+                        size);
     return result;
 }

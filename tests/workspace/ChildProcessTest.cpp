@@ -8,12 +8,13 @@
 
 namespace {
 
-// Copies the test's exit-code helper into a directory whose name has blanks.
+// Copies the stand-in program, which exits with the code its argument names, into a
+// directory whose name has blanks.
 class ChildProcessTest : public testing::Test {
   protected:
     void SetUp() override {
         CreateDirectoryW(program.substr(0, program.rfind(L'\\')).c_str(), nullptr);
-        ASSERT_TRUE(CopyFileW((BinDirectory() + L"exit_with.exe").c_str(), program.c_str(), FALSE));
+        ASSERT_TRUE(CopyFileW((BinDirectory() + L"standin.exe").c_str(), program.c_str(), FALSE));
         OpenSetupLog(dir.path());
     }
     void TearDown() override {
@@ -57,15 +58,15 @@ TEST_F(ChildProcessTest, ReportsTheExitCodeOfAStartedChildAndLogsEachStage) {
 
 TEST_F(ChildProcessTest, PassesTheArgumentTextAsItStands) {
     const std::wstring record = dir / L"record.txt";
-    SetEnvironmentVariableW(L"EXIT_WITH_RECORD", record.c_str());
+    SetEnvironmentVariableW(L"STANDIN_RECORD", record.c_str());
     ChildProcess child{program, L"7 /log=true \"x y\"", true};
     DWORD exitCode = 0;
     EXPECT_TRUE(child.RunAndWait(exitCode));
-    SetEnvironmentVariableW(L"EXIT_WITH_RECORD", nullptr);
+    SetEnvironmentVariableW(L"STANDIN_RECORD", nullptr);
     EXPECT_EQ(exitCode, 7u);
+    // Its own path, then the argument text, as the child was given it.
     const std::string line = ReadBytes(record);
-    const std::wstring commandLine(reinterpret_cast<const wchar_t*>(line.data()), line.size() / 2);
-    EXPECT_EQ(commandLine.substr(commandLine.size() - 17), L"7 /log=true \"x y\"");
+    EXPECT_EQ(line.substr(line.find('\t') + 1, 18), "7 /log=true \"x y\"\t");
 }
 
 TEST_F(ChildProcessTest, AMissingProgramIsNotStartedAndShowsNothing) {
