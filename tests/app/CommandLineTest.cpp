@@ -37,15 +37,18 @@ TEST(ParseCommandLine, MatchesEachPieceExactly) {
     };
     for (const ParseCase& c : cases) {
         const CommandLineOptions options = ParseCommandLine(c.arguments);
-        EXPECT_EQ(options.showHelp, c.showHelp) << "arguments: [" << testing::PrintToString(std::wstring(c.arguments)) << "]";
-        EXPECT_EQ(options.mode, c.mode) << "arguments: " << testing::PrintToString(std::wstring(c.arguments));
+        EXPECT_EQ(options.showHelp, c.showHelp)
+            << "arguments: [" << testing::PrintToString(std::wstring(c.arguments)) << "]";
+        EXPECT_EQ(options.mode, c.mode)
+            << "arguments: " << testing::PrintToString(std::wstring(c.arguments));
     }
 }
 
 TEST(HelpText, ListsTheSwitchesOnFiveLinesWithLineFeedsOnly) {
-    EXPECT_EQ(GetHelpText(),
-              L"Options:\n\n/help\tShow this message\n/extract\tCreate MSI for silent installation\n"
-              L"/defaults\tCreate MSI for silent installation (for use with an Orvanta.defaults file)\n");
+    EXPECT_EQ(
+        GetHelpText(),
+        L"Options:\n\n/help\tShow this message\n/extract\tCreate MSI for silent installation\n"
+        L"/defaults\tCreate MSI for silent installation (for use with an Orvanta.defaults file)\n");
     EXPECT_EQ(GetProductTitle(), L"Orvanta Vellumo Setup");
 }
 

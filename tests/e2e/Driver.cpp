@@ -71,12 +71,15 @@ std::function<bool(HWND)> ClassAndCaption(const std::wstring& className,
 
 } // namespace
 
-std::wstring BuiltProgram(const std::wstring& name) {
-    return BinDirectory() + name;
+DWORD Msiexec(const std::wstring& arguments) {
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    Launched msiexec(std::wstring(system) + L"\\msiexec.exe", arguments);
+    return msiexec.ExitCode(120000);
 }
 
-std::map<std::wstring, std::wstring> TempAt(const std::wstring& directory) {
-    return {{L"TMP", directory}, {L"TEMP", directory}};
+std::wstring BuiltProgram(const std::wstring& name) {
+    return BinDirectory() + name;
 }
 
 Launched::Launched(const std::wstring& program, const std::wstring& arguments,

@@ -41,10 +41,12 @@ class Launched {
     HANDLE job_ = nullptr;
 };
 
+// msiexec from the system directory, run to its end (two minutes at most); its full exit
+// code.
+DWORD Msiexec(const std::wstring& arguments);
+
 // A program of the build, from the directory of the running test.
 std::wstring BuiltProgram(const std::wstring& name);
-// Environment overrides that give a started program its own temporary directory.
-std::map<std::wstring, std::wstring> TempAt(const std::wstring& directory);
 
 // A top-level window of the class (and, when given, the caption) owned by the process,
 // waited for up to the time; null when none appeared.

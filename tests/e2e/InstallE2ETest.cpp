@@ -1,5 +1,6 @@
 #include "Driver.h"
 #include "common/UniqueHandle.h"
+#include "log/Logger.h"
 #include "SampleFixtures.h"
 #include "TestFiles.h"
 
@@ -61,15 +62,6 @@ class InstallRun {
     std::unique_ptr<Launched> process;
 };
 
-std::string Utf8(const std::wstring& text) {
-    const int size =
-        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string result(size, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, result.data(), size, nullptr, nullptr);
-    result.resize(size - 1);
-    return result;
-}
-
 // Makes the framework key present or absent in the registry view that a 32-bit program
 // reads, and puts it back as it was.
 class FrameworkKey {
@@ -126,8 +118,8 @@ class PlacedCopy {
 };
 
 std::string ExpectedLog(const std::wstring& program, const std::wstring& workspace, int exitCode) {
-    return "ExeImage: module path is " + Utf8(program) + "\n" +
-           "Trying to start process: " + Utf8(workspace) + "SetupUI.exe /log=true\n" +
+    return "ExeImage: module path is " + WideToUtf8(program) + "\n" +
+           "Trying to start process: " + WideToUtf8(workspace) + "SetupUI.exe /log=true\n" +
            "  Succeeded: 1\nWaiting for process to finish...\n  Exit code: " +
            std::to_string(exitCode) + "\n";
 }

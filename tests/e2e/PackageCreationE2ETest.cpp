@@ -30,25 +30,6 @@ enum : int {
     kShowInExplorer = 1014,
 };
 
-// One run of a bootstrapper variant with a temporary directory of its own, so that its
-// workspace and log can be found. It is also the current directory, where the save dialog
-// opens (Wine's cannot show the build directory on drive Z:, and would then accept no file).
-struct SetupRun {
-    SetupRun(const std::wstring& variant, const std::wstring& arguments)
-        : setup(BinDirectory() + variant + L".exe", arguments, TempAt(temp.path()), temp.path()) {}
-
-    std::wstring Log() const {
-        const std::wstring parent = temp / L"OrvantaSetup\\";
-        const std::vector<std::wstring> workspaces = ListDirectory(parent);
-        return workspaces.size() == 1
-                   ? Utf8ToWide(ReadBytes(parent + workspaces[0] + L"\\Setup.log"))
-                   : L"(" + std::to_wstring(workspaces.size()) + L" workspaces)";
-    }
-
-    TempDir temp{L"pkg"};
-    Launched setup;
-};
-
 bool WaitUntilChecked(HWND dialog, int id) {
     for (int i = 0; i < 200 && !IsChecked(dialog, id); ++i) {
         Sleep(50);
@@ -268,14 +249,6 @@ std::wstring KnownFolder(int csidl) {
     wchar_t path[MAX_PATH] = {};
     SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
     return std::wstring(path) + L"\\";
-}
-
-// msiexec from the system directory, its full exit code.
-DWORD Msiexec(const std::wstring& arguments) {
-    wchar_t system[MAX_PATH] = {};
-    GetSystemDirectoryW(system, MAX_PATH);
-    Launched msiexec(std::wstring(system) + L"\\msiexec.exe", arguments);
-    return msiexec.ExitCode(120000);
 }
 
 TEST(PackageCreationE2E, TheCreatedPackageInstallsSilentlyWithTheChosenOptions) {

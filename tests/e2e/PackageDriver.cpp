@@ -81,3 +81,10 @@ std::vector<std::wstring> HostCommandLinesContaining(const std::wstring& text) {
     FindClose(search);
     return found;
 }
+
+std::wstring SetupRun::Log() const {
+    const std::wstring parent = temp / L"OrvantaSetup\\";
+    const std::vector<std::wstring> workspaces = ListDirectory(parent);
+    return workspaces.size() == 1 ? Utf8ToWide(ReadBytes(parent + workspaces[0] + L"\\Setup.log"))
+                                  : L"(" + std::to_wstring(workspaces.size()) + L" workspaces)";
+}

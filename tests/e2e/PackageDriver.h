@@ -1,5 +1,8 @@
 #pragma once
 
+#include "Driver.h"
+#include "TestFiles.h"
+
 #include <windows.h>
 
 #include <string>
@@ -26,3 +29,22 @@ void EndProcess(DWORD processId);
 // joined by blanks, quotes removed), that contain the text. Under Wine this is the only
 // view of another process's command line, which Windows' own calls do not give here.
 std::vector<std::wstring> HostCommandLinesContaining(const std::wstring& text);
+
+// One run of a bootstrapper variant (a program of the build, named without ".exe") with a
+// temporary directory of its own, so that its workspace and log can be found. It is also
+// the current directory, where the save dialog opens (Wine's cannot show the build
+// directory on drive Z:, and would then accept no file).
+struct SetupRun {
+    SetupRun(const std::wstring& variant, const std::wstring& arguments)
+        : setup(BinDirectory() + variant + L".exe", arguments, TempAt(temp.path()), temp.path()) {}
+
+    // The run's dialog with the caption, waited for.
+    HWND Window(const std::wstring& caption) const {
+        return WaitForWindow(setup.id(), L"#32770", caption);
+    }
+    // The workspace's log, or how many workspaces there are when not exactly one.
+    std::wstring Log() const;
+
+    TempDir temp{L"pkg"};
+    Launched setup;
+};

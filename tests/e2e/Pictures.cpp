@@ -66,20 +66,10 @@ void Save(HWND window, const wchar_t* name) {
     ReleaseDC(nullptr, screen);
 }
 
-struct Run {
-    Run(const wchar_t* variant, const wchar_t* arguments)
-        : setup(BinDirectory() + variant, arguments, TempAt(temp.path()), temp.path()) {}
-    HWND Window(const std::wstring& caption) {
-        return WaitForWindow(setup.id(), L"#32770", caption);
-    }
-    TempDir temp{L"pictures"};
-    Launched setup;
-};
-
 const std::wstring kOptions = L"Create Package for Silent Installation";
 
 // Presses Create and saves the package into the run's folder.
-bool Create(Run& run, HWND options) {
+bool Create(SetupRun& run, HWND options) {
     Press(options, 1011);
     if (!ChooseSaveFile(run.setup.id(), run.temp / L"Orvanta.msi")) {
         Fail("no save dialog");
@@ -89,7 +79,7 @@ bool Create(Run& run, HWND options) {
 }
 
 void ExtractFlow() {
-    Run run(L"PackageSetup.exe", L"/extract");
+    SetupRun run(L"PackageSetup", L"/extract");
     HWND options = run.Window(kOptions);
     Save(options, L"extract-options.bmp");
     if (!options) {
@@ -111,7 +101,7 @@ void ExtractFlow() {
 }
 
 void DefaultsOptions() {
-    Run run(L"PackageSetup.exe", L"/defaults");
+    SetupRun run(L"PackageSetup", L"/defaults");
     HWND options = run.Window(kOptions);
     Save(options, L"defaults-options.bmp");
     Press(options, IDCANCEL);
@@ -119,7 +109,7 @@ void DefaultsOptions() {
 }
 
 void HelpBox() {
-    Run run(L"OrvantaSetup.exe", L"/help");
+    SetupRun run(L"OrvantaSetup", L"/help");
     HWND box = run.Window(L"Orvanta Vellumo Setup");
     Save(box, L"help-message.bmp");
     Press(box, IDOK);
@@ -127,7 +117,7 @@ void HelpBox() {
 }
 
 void ExceptionBox() {
-    Run run(L"NotAPackageSetup.exe", L"/extract");
+    SetupRun run(L"NotAPackageSetup", L"/extract");
     HWND options = run.Window(kOptions);
     if (!options) {
         Fail("no option dialog");

@@ -1,17 +1,12 @@
 // The sample package installed by msiexec, with the options the bootstrapper's package
 // creation writes into a copy of it.
+#include "Driver.h"
 #include "SampleFixtures.h"
 
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
 namespace {
-
-std::wstring Msiexec() {
-    wchar_t system[MAX_PATH] = {};
-    GetSystemDirectoryW(system, MAX_PATH);
-    return std::wstring(system) + L"\\msiexec.exe";
-}
 
 std::wstring CommonDesktop() {
     wchar_t path[MAX_PATH] = {};
@@ -61,7 +56,7 @@ TEST(SamplePackage, InstallsWhereItsPropertyTableSaysAndUninstallsCleanly) {
         ASSERT_TRUE(CopyFileW((SampleLayout() + L"Orvanta.msi").c_str(), package.c_str(), FALSE));
         SetPackageProperties(package, c.rows);
 
-        ASSERT_EQ(RunToEnd(Msiexec(), L"/i \"" + package + L"\" /qn"), 0u);
+        ASSERT_EQ(Msiexec(L"/i \"" + package + L"\" /qn"), 0u);
         EXPECT_TRUE(ProductSandbox::Installed());
         EXPECT_TRUE(FileExists(c.expectedDir + L"Vellumo.exe"));
         if (c.expectedDir != ProductSandbox::DefaultInstallDir()) {

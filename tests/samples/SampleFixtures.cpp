@@ -99,11 +99,7 @@ bool ProductSandbox::Installed() {
 }
 
 void ProductSandbox::Uninstall() {
-    wchar_t system[MAX_PATH] = {};
-    GetSystemDirectoryW(system, MAX_PATH);
-    EXPECT_EQ(
-        RunToEnd(std::wstring(system) + L"\\msiexec.exe", L"/x " + SampleProductCode() + L" /qn"),
-        0u);
+    EXPECT_EQ(Msiexec(L"/x " + SampleProductCode() + L" /qn"), 0u);
 }
 
 std::wstring SampleProductCode() {

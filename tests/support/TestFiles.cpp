@@ -127,3 +127,21 @@ std::wstring Utf8ToWide(const std::string& text) {
                         size);
     return result;
 }
+
+std::map<std::wstring, std::wstring> TempAt(const std::wstring& directory) {
+    return {{L"TMP", directory}, {L"TEMP", directory}};
+}
+
+ScopedEnvironment::ScopedEnvironment(const std::map<std::wstring, std::wstring>& variables) {
+    for (const auto& [name, value] : variables) {
+        wchar_t old[MAX_PATH] = {};
+        saved_[name] = GetEnvironmentVariableW(name.c_str(), old, MAX_PATH) ? old : L"";
+        SetEnvironmentVariableW(name.c_str(), value.empty() ? nullptr : value.c_str());
+    }
+}
+
+ScopedEnvironment::~ScopedEnvironment() {
+    for (const auto& [name, value] : saved_) {
+        SetEnvironmentVariableW(name.c_str(), value.empty() ? nullptr : value.c_str());
+    }
+}

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -36,3 +37,19 @@ std::vector<std::wstring> ListDirectory(const std::wstring& directory);
 std::wstring BinDirectory();
 
 std::wstring Utf8ToWide(const std::string& text);
+
+// Environment overrides that give a program its own temporary directory.
+std::map<std::wstring, std::wstring> TempAt(const std::wstring& directory);
+
+// Sets environment variables of this process for the length of a scope (an empty value
+// removes one), then puts back what was there.
+class ScopedEnvironment {
+  public:
+    explicit ScopedEnvironment(const std::map<std::wstring, std::wstring>& variables);
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
+    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+    ~ScopedEnvironment();
+
+  private:
+    std::map<std::wstring, std::wstring> saved_;
+};

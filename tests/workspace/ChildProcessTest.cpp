@@ -58,11 +58,11 @@ TEST_F(ChildProcessTest, ReportsTheExitCodeOfAStartedChildAndLogsEachStage) {
 
 TEST_F(ChildProcessTest, PassesTheArgumentTextAsItStands) {
     const std::wstring record = dir / L"record.txt";
-    SetEnvironmentVariableW(L"STANDIN_RECORD", record.c_str());
-    ChildProcess child{program, L"7 /log=true \"x y\"", true};
     DWORD exitCode = 0;
-    EXPECT_TRUE(child.RunAndWait(exitCode));
-    SetEnvironmentVariableW(L"STANDIN_RECORD", nullptr);
+    {
+        const ScopedEnvironment variables({{L"STANDIN_RECORD", record}});
+        EXPECT_TRUE((ChildProcess{program, L"7 /log=true \"x y\"", true}.RunAndWait(exitCode)));
+    }
     EXPECT_EQ(exitCode, 7u);
     // Its own path, then the argument text, as the child was given it.
     const std::string line = ReadBytes(record);

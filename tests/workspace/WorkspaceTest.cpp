@@ -13,26 +13,6 @@
 
 namespace {
 
-// Points TMP and TEMP at a directory of the test for the length of a scope.
-class TempVariables {
-  public:
-    explicit TempVariables(const std::wstring& directory) {
-        for (const wchar_t* name : {L"TMP", L"TEMP"}) {
-            wchar_t value[MAX_PATH] = {};
-            saved_.emplace_back(name, GetEnvironmentVariableW(name, value, MAX_PATH) ? value : L"");
-            SetEnvironmentVariableW(name, directory.c_str());
-        }
-    }
-    ~TempVariables() {
-        for (const auto& [name, value] : saved_) {
-            SetEnvironmentVariableW(name.c_str(), value.empty() ? nullptr : value.c_str());
-        }
-    }
-
-  private:
-    std::vector<std::pair<std::wstring, std::wstring>> saved_;
-};
-
 bool IsUuidText(const std::wstring& text) {
     if (text.size() != 36) {
         return false;
@@ -89,7 +69,7 @@ std::wstring CurrentUserSid() {
 
 TEST(CreateWorkspace, MakesANewUuidDirectoryUnderTheSharedParentForEachRun) {
     TempDir temp{L"ws"};
-    TempVariables variables(temp.path());
+    ScopedEnvironment variables(TempAt(temp.path()));
 
     const std::wstring first = CreateWorkspace();
     const std::wstring second = CreateWorkspace();
@@ -119,7 +99,7 @@ TEST(CreateWorkspace, MakesANewUuidDirectoryUnderTheSharedParentForEachRun) {
 
 TEST(CreateWorkspace, FailsWhenTheTemporaryDirectoryIsMissing) {
     TempDir temp{L"ws"};
-    TempVariables variables(temp.path() + L"missing\\deeper\\");
+    ScopedEnvironment variables(TempAt(temp.path() + L"missing\\deeper\\"));
     try {
         CreateWorkspace();
         FAIL() << "no error raised";
