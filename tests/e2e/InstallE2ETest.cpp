@@ -1,6 +1,7 @@
 #include "Driver.h"
 #include "common/UniqueHandle.h"
 #include "log/Logger.h"
+#include "Registry.h"
 #include "SampleFixtures.h"
 #include "TestFiles.h"
 
@@ -8,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <forward_list>
 #include <memory>
 #include <sstream>
 
@@ -62,35 +64,11 @@ class InstallRun {
     std::unique_ptr<Launched> process;
 };
 
-// Makes the framework key present or absent in the registry view that a 32-bit program
-// reads, and puts it back as it was.
-class FrameworkKey {
-  public:
-    explicit FrameworkKey(bool present) {
-        HKEY key = nullptr;
-        existed_ = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kFrameworkKey, 0, KEY_READ | KEY_WOW64_32KEY,
-                                 &key) == ERROR_SUCCESS;
-        if (key) {
-            RegCloseKey(key);
-        }
-        Set(present);
-    }
-    ~FrameworkKey() { Set(existed_); }
-
-  private:
-    static void Set(bool present) {
-        if (present) {
-            HKEY key = nullptr;
-            RegCreateKeyExW(HKEY_LOCAL_MACHINE, kFrameworkKey, 0, nullptr, 0,
-                            KEY_WRITE | KEY_WOW64_32KEY, nullptr, &key, nullptr);
-            if (key) {
-                RegCloseKey(key);
-            }
-        } else {
-            RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kFrameworkKey, KEY_WOW64_32KEY, 0);
-        }
-    }
-    bool existed_ = false;
+// The framework key, present or absent in the registry view that a 32-bit program reads,
+// and put back as it was.
+struct FrameworkKey : RegistryKeyOverride {
+    explicit FrameworkKey(bool present)
+        : RegistryKeyOverride(HKEY_LOCAL_MACHINE, kFrameworkKey, present, KEY_WOW64_32KEY) {}
 };
 
 // A copy of a file, removed again at the end of the scope. A copy that stays (in the
@@ -316,24 +294,6 @@ TEST(InstallE2E, AMissingPayloadIsReportedAfterTheEarlierOnesAreDeleted) {
     EXPECT_TRUE(run.Started().empty());
 }
 
-// Wine reports the Windows version named for a program's file name under AppDefaults.
-class ReportedVersion {
-  public:
-    ReportedVersion(const std::wstring& exeName, const std::wstring& version)
-        : key_(L"Software\\Wine\\AppDefaults\\" + exeName) {
-        HKEY key = nullptr;
-        RegCreateKeyExW(HKEY_CURRENT_USER, key_.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key,
-                        nullptr);
-        RegSetValueExW(key, L"Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version.c_str()),
-                       static_cast<DWORD>((version.size() + 1) * sizeof(wchar_t)));
-        RegCloseKey(key);
-    }
-    ~ReportedVersion() { RegDeleteTreeW(HKEY_CURRENT_USER, key_.c_str()); }
-
-  private:
-    std::wstring key_;
-};
-
 void ExpectRefused(InstallRun& run) {
     HWND box = WaitForWindow(run.process->id(), L"#32770");
     ASSERT_NE(box, nullptr);
@@ -357,7 +317,9 @@ TEST(InstallE2E, RefusesWindowsOlderThanSeven_ServicePackOne) {
         const std::wstring name = std::wstring(L"SetupOn-") + c.version + L".exe";
         TempDir copy{L"version"};
         PlacedCopy setup(BuiltProgram(L"StandInSetup.exe"), copy / name);
-        ReportedVersion version(name, c.version);
+        // Wine reports the Windows version named for a program's file name.
+        RegistryValueOverride version(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\" + name,
+                                      L"Version", REG_SZ, std::wstring(c.version));
         InstallRun run(copy / name);
         if (c.supported) {
             EXPECT_EQ(run.process->ExitCode(), 0u);
@@ -368,86 +330,24 @@ TEST(InstallE2E, RefusesWindowsOlderThanSeven_ServicePackOne) {
     }
 }
 
-// Windows 7 without a service pack has no name in Wine: the prefix's registry version
-// says it, for every program started meanwhile. The values are put back afterwards.
-class WindowsSevenWithoutServicePack {
-  public:
-    WindowsSevenWithoutServicePack() {
-        Set(kVersionKey, L"CSDVersion", REG_SZ, Text(L""));
-        Set(kVersionKey, L"CurrentBuild", REG_SZ, Text(L"7600"));
-        Set(kVersionKey, L"CurrentBuildNumber", REG_SZ, Text(L"7600"));
-        const DWORD noServicePack = 0;
-        Set(kWindowsKey, L"CSDVersion", REG_DWORD,
-            std::string(reinterpret_cast<const char*>(&noServicePack), sizeof(noServicePack)));
-    }
-    ~WindowsSevenWithoutServicePack() {
-        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-            Write(it->view, it->key, it->name, it->type, it->data, it->existed);
-        }
-    }
-
-  private:
-    static constexpr const wchar_t* kVersionKey =
-        L"Software\\Microsoft\\Windows NT\\CurrentVersion";
-    static constexpr const wchar_t* kWindowsKey = L"System\\CurrentControlSet\\Control\\Windows";
-
-    struct Value {
-        REGSAM view;
-        const wchar_t* key;
-        const wchar_t* name;
-        DWORD type;
-        std::string data;
-        bool existed;
-    };
-
-    static std::string Text(const std::wstring& text) {
-        return std::string(reinterpret_cast<const char*>(text.c_str()),
-                           (text.size() + 1) * sizeof(wchar_t));
-    }
-
-    static void Write(REGSAM view, const wchar_t* keyName, const wchar_t* name, DWORD type,
-                      const std::string& data, bool present) {
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyName, 0, KEY_SET_VALUE | view, &key) !=
-            ERROR_SUCCESS) {
-            return;
-        }
-        if (present) {
-            RegSetValueExW(key, name, 0, type, reinterpret_cast<const BYTE*>(data.data()),
-                           static_cast<DWORD>(data.size()));
-        } else {
-            RegDeleteValueW(key, name);
-        }
-        RegCloseKey(key);
-    }
-
-    // Sets the value in both registry views, keeping what was there.
-    void Set(const wchar_t* keyName, const wchar_t* name, DWORD type, const std::string& data) {
-        for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
-            Value old{view, keyName, name, REG_NONE, {}, false};
-            HKEY key = nullptr;
-            if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyName, 0, KEY_QUERY_VALUE | view, &key) ==
-                ERROR_SUCCESS) {
-                DWORD size = 0;
-                if (RegQueryValueExW(key, name, nullptr, &old.type, nullptr, &size) ==
-                    ERROR_SUCCESS) {
-                    old.data.resize(size);
-                    RegQueryValueExW(key, name, nullptr, &old.type,
-                                     reinterpret_cast<BYTE*>(old.data.data()), &size);
-                    old.existed = true;
-                }
-                RegCloseKey(key);
-            }
-            saved_.push_back(old);
-            Write(view, keyName, name, type, data, true);
-        }
-    }
-
-    std::vector<Value> saved_;
-};
-
+// Windows 7 without a service pack has no name in Wine: the prefix's registry version, in
+// both registry views, says it for every program started meanwhile.
 TEST(InstallE2E, RefusesWindowsSevenWithoutServicePack) {
-    WindowsSevenWithoutServicePack seven;
+    const std::wstring version = L"Software\\Microsoft\\Windows NT\\CurrentVersion";
+    const std::wstring windows = L"System\\CurrentControlSet\\Control\\Windows";
+    // Put back newest first: the Windows key is one key in both views.
+    std::forward_list<RegistryValueOverride> seven;
+    for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
+        seven.emplace_front(HKEY_LOCAL_MACHINE, version, L"CSDVersion", REG_SZ, std::wstring(),
+                            view);
+        for (const wchar_t* build : {L"CurrentBuild", L"CurrentBuildNumber"}) {
+            seven.emplace_front(HKEY_LOCAL_MACHINE, version, build, REG_SZ, std::wstring(L"7600"),
+                                view);
+        }
+        // The service pack times 256, which VerifyVersionInfoW goes by.
+        seven.emplace_front(HKEY_LOCAL_MACHINE, windows, L"CSDVersion", REG_DWORD,
+                            RegistryNumber(0), view);
+    }
     InstallRun run(BuiltProgram(L"StandInSetup.exe"));
     ExpectRefused(run);
 }

@@ -1,5 +1,6 @@
 #include "Driver.h"
 #include "PackageDriver.h"
+#include "Registry.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -12,30 +13,6 @@
 namespace {
 
 const std::wstring kProgramName = L"PlantedFolderSetup.exe";
-
-// Makes Wine search for msi.dll and riched20.dll as Windows does, for programs of that name.
-class PreferNativeDlls {
-  public:
-    explicit PreferNativeDlls(const std::wstring& programName)
-        : key_(L"Software\\Wine\\AppDefaults\\" + programName) {
-        HKEY key = nullptr;
-        EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, (key_ + L"\\DllOverrides").c_str(), 0, nullptr,
-                                  0, KEY_SET_VALUE, nullptr, &key, nullptr),
-                  ERROR_SUCCESS);
-        for (const wchar_t* dll : {L"msi", L"riched20"}) {
-            const std::wstring value = L"native,builtin";
-            RegSetValueExW(key, dll, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                           static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-        }
-        RegCloseKey(key);
-    }
-    PreferNativeDlls(const PreferNativeDlls&) = delete;
-    PreferNativeDlls& operator=(const PreferNativeDlls&) = delete;
-    ~PreferNativeDlls() { RegDeleteTreeW(HKEY_CURRENT_USER, key_.c_str()); }
-
-  private:
-    std::wstring key_;
-};
 
 // A folder holding the program under the planted name and the two planted DLLs.
 void PlantBeside(const TempDir& folder, const std::wstring& program) {
@@ -56,7 +33,13 @@ std::vector<std::wstring> Marks(const TempDir& folder) {
 }
 
 TEST(PlantingE2E, TheBootstrapperLoadsNoDllPlantedBesideIt) {
-    PreferNativeDlls preferNative(kProgramName);
+    // Wine searches for the two DLLs as Windows does, beside the program first.
+    const std::wstring overrides =
+        L"Software\\Wine\\AppDefaults\\" + kProgramName + L"\\DllOverrides";
+    RegistryValueOverride nativeMsi(HKEY_CURRENT_USER, overrides, L"msi", REG_SZ,
+                                    L"native,builtin");
+    RegistryValueOverride nativeRichEdit(HKEY_CURRENT_USER, overrides, L"riched20", REG_SZ,
+                                         L"native,builtin");
 
     // The probe, under the same name, takes both planted copies.
     {

@@ -2,6 +2,7 @@
 
 #include "Driver.h"
 #include "PackageFiles.h"
+#include "package/PropertyEditing.h"
 
 #include <gtest/gtest.h>
 #include <msi.h>
@@ -39,35 +40,6 @@ void CopySampleLayout(const std::wstring& directory) {
         CreateDirectoryW((directory + tag).c_str(), nullptr);
         CopyOrThrow(SampleLayout() + tag + L"\\SetupUI.resources.dll",
                     directory + tag + L"\\SetupUI.resources.dll");
-    }
-}
-
-RegistryValueOverride::RegistryValueOverride(HKEY root, std::wstring key, std::wstring name,
-                                             DWORD type, const std::wstring& value)
-    : root_(root), key_(std::move(key)), name_(std::move(name)) {
-    DWORD savedType = 0;
-    DWORD size = 0;
-    if (RegGetValueW(root_, key_.c_str(), name_.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &savedType,
-                     nullptr, &size) == ERROR_SUCCESS) {
-        std::vector<BYTE> data(size);
-        RegGetValueW(root_, key_.c_str(), name_.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &savedType,
-                     data.data(), &size);
-        data.resize(size);
-        saved_.emplace(savedType, std::move(data));
-    }
-    const LONG status = RegSetKeyValueW(root_, key_.c_str(), name_.c_str(), type, value.c_str(),
-                                        static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-    if (status != ERROR_SUCCESS) {
-        throw std::runtime_error("RegSetKeyValue failed");
-    }
-}
-
-RegistryValueOverride::~RegistryValueOverride() {
-    if (saved_) {
-        RegSetKeyValueW(root_, key_.c_str(), name_.c_str(), saved_->first, saved_->second.data(),
-                        static_cast<DWORD>(saved_->second.size()));
-    } else {
-        RegDeleteKeyValueW(root_, key_.c_str(), name_.c_str());
     }
 }
 
@@ -115,24 +87,11 @@ DWORD RunToEnd(const std::wstring& program, const std::wstring& arguments) {
 
 void SetPackageProperties(const std::wstring& package,
                           const std::vector<std::pair<std::wstring, std::wstring>>& rows) {
-    TestMsiHandle database;
-    TestMsiHandle view;
-    if (MsiOpenDatabaseW(package.c_str(), MSIDBOPEN_DIRECT, &database.value) != ERROR_SUCCESS ||
-        MsiDatabaseOpenViewW(database.value, L"SELECT * FROM `Property`", &view.value) !=
-            ERROR_SUCCESS ||
-        MsiViewExecute(view.value, 0) != ERROR_SUCCESS) {
-        throw std::runtime_error("cannot open the Property table");
-    }
+    // As package creation edits the table.
+    const MsiHandle database = OpenPackageDatabase(package);
+    const MsiHandle view = OpenPropertyView(database);
     for (const auto& [name, value] : rows) {
-        TestMsiHandle record;
-        record.value = MsiCreateRecord(2);
-        MsiRecordSetStringW(record.value, 1, name.c_str());
-        MsiRecordSetStringW(record.value, 2, value.c_str());
-        if (MsiViewModify(view.value, MSIMODIFY_ASSIGN, record.value) != ERROR_SUCCESS) {
-            throw std::runtime_error("cannot set a property");
-        }
+        SetProperty(view.get(), name, value);
     }
-    if (MsiDatabaseCommit(database.value) != ERROR_SUCCESS) {
-        throw std::runtime_error("cannot commit the package");
-    }
+    CommitDatabase(database);
 }

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "PackageFiles.h"
+#include "Registry.h"
 #include "TestFiles.h"
 
 #include <windows.h>
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,22 +16,6 @@ const std::vector<std::wstring>& SatelliteTags();
 
 // Copies the sample layout (payloads and language folders) into the directory.
 void CopySampleLayout(const std::wstring& directory);
-
-// Sets one registry value for the test's duration, then puts back what was there.
-class RegistryValueOverride {
-  public:
-    RegistryValueOverride(HKEY root, std::wstring key, std::wstring name, DWORD type,
-                          const std::wstring& value);
-    RegistryValueOverride(const RegistryValueOverride&) = delete;
-    RegistryValueOverride& operator=(const RegistryValueOverride&) = delete;
-    ~RegistryValueOverride();
-
-  private:
-    HKEY root_;
-    std::wstring key_;
-    std::wstring name_;
-    std::optional<std::pair<DWORD, std::vector<BYTE>>> saved_;
-};
 
 // Keeps a test's installs of the product to itself: the product is uninstalled before and
 // after, desktop shortcuts land in a folder of the test's own (Wine's user desktop is the

@@ -1,5 +1,7 @@
 #include "PackageFiles.h"
 
+#include "package/WindowsInstaller.h"
+
 #include <windows.h>
 #include <msiquery.h>
 
@@ -21,23 +23,23 @@ std::wstring Field(MSIHANDLE record, UINT field) {
 } // namespace
 
 std::multimap<std::wstring, std::wstring> ReadPropertyTable(const std::wstring& path) {
-    TestMsiHandle database;
-    if (MsiOpenDatabaseW(path.c_str(), MSIDBOPEN_READONLY, &database.value) != ERROR_SUCCESS) {
+    MSIHANDLE handle = 0;
+    if (MsiOpenDatabaseW(path.c_str(), MSIDBOPEN_READONLY, &handle) != ERROR_SUCCESS) {
         throw std::runtime_error("not a package");
     }
-    TestMsiHandle view;
-    if (MsiDatabaseOpenViewW(database.value, L"SELECT `Property`, `Value` FROM `Property`",
-                             &view.value) != ERROR_SUCCESS ||
-        MsiViewExecute(view.value, 0) != ERROR_SUCCESS) {
+    const MsiHandle database(handle);
+    if (MsiDatabaseOpenViewW(database.get(), L"SELECT `Property`, `Value` FROM `Property`",
+                             &handle) != ERROR_SUCCESS) {
+        throw std::runtime_error("no Property table");
+    }
+    const MsiHandle view(handle);
+    if (MsiViewExecute(view.get(), 0) != ERROR_SUCCESS) {
         throw std::runtime_error("no Property table");
     }
     std::multimap<std::wstring, std::wstring> rows;
-    for (;;) {
-        TestMsiHandle record;
-        if (MsiViewFetch(view.value, &record.value) != ERROR_SUCCESS) {
-            break;
-        }
-        rows.emplace(Field(record.value, 1), Field(record.value, 2));
+    while (MsiViewFetch(view.get(), &handle) == ERROR_SUCCESS) {
+        const MsiHandle record(handle);
+        rows.emplace(Field(record.get(), 1), Field(record.get(), 2));
     }
     return rows;
 }

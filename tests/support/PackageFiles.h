@@ -6,20 +6,6 @@
 #include <map>
 #include <string>
 
-// A Windows Installer handle of a test, closed when the test is done with it.
-class TestMsiHandle {
-  public:
-    TestMsiHandle() = default;
-    TestMsiHandle(const TestMsiHandle&) = delete;
-    TestMsiHandle& operator=(const TestMsiHandle&) = delete;
-    ~TestMsiHandle() {
-        if (value) {
-            MsiCloseHandle(value);
-        }
-    }
-    MSIHANDLE value = 0;
-};
-
 // Every row of an installer package's Property table, name to value. A name that the
 // table holds twice appears twice. Raises when the file cannot be read as a package.
 std::multimap<std::wstring, std::wstring> ReadPropertyTable(const std::wstring& path);
