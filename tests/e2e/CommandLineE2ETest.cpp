@@ -27,62 +27,38 @@ TEST(HelpE2E, EveryHelpRequestShowsTheSwitchesAndCreatesNothing) {
         EXPECT_EQ(MessageBoxText(box), kHelpText);
         EXPECT_EQ(MessageBoxIcon(box), static_cast<UINT>(MB_ICONINFORMATION));
         EXPECT_EQ(ButtonIds(box), std::vector<int>{IDOK});
-        Press(box, IDOK);
+        Click(box, IDOK);
         EXPECT_EQ(setup.ExitCode(), 0u);
         EXPECT_TRUE(ListDirectory(temp.path()).empty());
     }
 }
 
-// A Unix symbolic link to a directory, which Wine shows as a reparse point, as one planted
-// in a shared temporary directory would be; removed again at the end of the scope. Wine's
-// CreateSymbolicLinkW makes nothing, but its process start runs Unix programs, in the
-// current directory given; it gives no handle to wait on, so the effect is waited for.
-class PlantedLink {
-  public:
-    PlantedLink(const std::wstring& folder, const std::wstring& name, const std::wstring& target)
-        : folder_(folder), name_(name) {
-        RunUnix(L"Z:\\bin\\ln", L"ln -s " + target + L" " + name);
-        planted_ = WaitUntilLinked(true);
-    }
-    ~PlantedLink() {
-        RunUnix(L"Z:\\bin\\rm", L"rm " + name_);
-        EXPECT_TRUE(WaitUntilLinked(false)) << "the link was not removed";
-    }
-    bool planted() const { return planted_; }
-
-  private:
-    void RunUnix(const std::wstring& program, std::wstring commandLine) const {
-        STARTUPINFOW startup{};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION info{};
-        if (CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                           folder_.c_str(), &startup, &info)) {
-            for (HANDLE handle : {info.hThread, info.hProcess}) {
-                if (handle) {
-                    CloseHandle(handle);
-                }
+// Runs a Unix command in the folder, as Wine's process start does for a Unix program (it
+// gives no handle to wait on), and waits until the name in the folder is a link or not.
+// Wine's CreateSymbolicLinkW makes nothing; Wine shows a Unix link as a reparse point.
+bool RunUnixUntil(const std::wstring& folder, const std::wstring& program, std::wstring commandLine,
+                  const std::wstring& name, bool linked) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    if (CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                       folder.c_str(), &startup, &info)) {
+        for (HANDLE handle : {info.hThread, info.hProcess}) {
+            if (handle) {
+                CloseHandle(handle);
             }
         }
     }
-    bool WaitUntilLinked(bool linked) const {
-        const ULONGLONG deadline = GetTickCount64() + 20000;
-        for (;;) {
-            const DWORD attributes = GetFileAttributesW((folder_ + name_).c_str());
-            if ((attributes != INVALID_FILE_ATTRIBUTES &&
-                 (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) == linked) {
-                return true;
-            }
-            if (GetTickCount64() >= deadline) {
-                return false;
-            }
-            Sleep(50);
+    for (const ULONGLONG deadline = GetTickCount64() + 20000; GetTickCount64() < deadline;
+         Sleep(50)) {
+        const DWORD attributes = GetFileAttributesW((folder + name).c_str());
+        if ((attributes != INVALID_FILE_ATTRIBUTES &&
+             (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) == linked) {
+            return true;
         }
     }
-
-    std::wstring folder_;
-    std::wstring name_;
-    bool planted_ = false;
-};
+    return false;
+}
 
 // A temporary directory that is missing, and a shared parent that is a link to another
 // directory (which would make the run write and delete its files there).
@@ -90,8 +66,9 @@ TEST(RunSetupE2E, AWorkspaceThatCannotBeMadeSafelyIsReportedInTheExceptionBox) {
     TempDir temp{L"notemp"};
     ASSERT_TRUE(CreateDirectoryW((temp / L"elsewhere").c_str(), nullptr));
     ASSERT_TRUE(CreateDirectoryW((temp / L"linked").c_str(), nullptr));
-    const PlantedLink link(temp / L"linked\\", L"OrvantaSetup", L"../elsewhere");
-    ASSERT_TRUE(link.planted());
+    // A link planted where the shared parent belongs, as another user could plant one.
+    ASSERT_TRUE(RunUnixUntil(temp / L"linked\\", L"Z:\\bin\\ln", L"ln -s ../elsewhere OrvantaSetup",
+                             L"OrvantaSetup", true));
     for (const wchar_t* directory : {L"does-not-exist\\", L"linked\\"}) {
         SCOPED_TRACE(testing::PrintToString(std::wstring(directory)));
         Launched setup(Bootstrapper(), L"", TempAt(temp / directory));
@@ -100,11 +77,13 @@ TEST(RunSetupE2E, AWorkspaceThatCannotBeMadeSafelyIsReportedInTheExceptionBox) {
         EXPECT_EQ(WindowText(box), L"Orvanta Setup");
         EXPECT_EQ(MessageBoxText(box), L"Exception: CreateDirectory failed");
         EXPECT_EQ(MessageBoxIcon(box), static_cast<UINT>(MB_ICONERROR));
-        Press(box, IDOK);
+        Click(box, IDOK);
         EXPECT_EQ(setup.ExitCode(), 0u);
     }
     EXPECT_EQ(ListDirectory(temp.path()), (std::vector<std::wstring>{L"elsewhere", L"linked"}));
     EXPECT_TRUE(ListDirectory(temp / L"elsewhere\\").empty());
+    EXPECT_TRUE(RunUnixUntil(temp / L"linked\\", L"Z:\\bin\\rm", L"rm OrvantaSetup",
+                             L"OrvantaSetup", false));
 }
 
 } // namespace

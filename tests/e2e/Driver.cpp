@@ -9,35 +9,29 @@
 namespace {
 
 std::vector<wchar_t> BuildEnvironment(const std::map<std::wstring, std::wstring>& overrides) {
-    // Keep the parent's variables, with the overridden names replaced (names compare
-    // without case on Windows).
-    std::map<std::wstring, std::wstring> merged;
-    std::map<std::wstring, std::wstring> originalNames;
-    LPWCH block = GetEnvironmentStringsW();
-    for (const wchar_t* entry = block; *entry; entry += wcslen(entry) + 1) {
-        std::wstring text(entry);
-        const auto equals = text.find(L'=', 1);
-        if (equals == std::wstring::npos) {
-            continue;
-        }
-        std::wstring name = text.substr(0, equals);
+    // The parent's variables with the overridden names replaced (names compare without
+    // case on Windows), keyed by the upper-case name; an empty value removes a variable.
+    std::map<std::wstring, std::wstring> entries;
+    auto add = [&entries](const std::wstring& name, const std::wstring& value) {
         std::wstring key = name;
         CharUpperW(key.data());
-        merged[key] = text.substr(equals + 1);
-        originalNames[key] = name;
+        value.empty() ? void(entries.erase(key)) : void(entries[key] = name + L"=" + value);
+    };
+    LPWCH block = GetEnvironmentStringsW();
+    for (const wchar_t* entry = block; *entry; entry += wcslen(entry) + 1) {
+        const std::wstring text(entry);
+        const auto equals = text.find(L'=', 1);
+        if (equals != std::wstring::npos) {
+            add(text.substr(0, equals), text.substr(equals + 1));
+        }
     }
     FreeEnvironmentStringsW(block);
     for (const auto& [name, value] : overrides) {
-        std::wstring key = name;
-        CharUpperW(key.data());
-        merged[key] = value;
-        originalNames[key] = name;
+        add(name, value);
     }
     std::vector<wchar_t> result;
-    for (const auto& [key, value] : merged) {
-        const std::wstring entry = originalNames[key] + L"=" + value;
-        result.insert(result.end(), entry.begin(), entry.end());
-        result.push_back(L'\0');
+    for (const auto& [key, entry] : entries) {
+        result.insert(result.end(), entry.c_str(), entry.c_str() + entry.size() + 1);
     }
     result.push_back(L'\0');
     return result;
@@ -197,22 +191,6 @@ HWND WaitForWindow(DWORD processId, const std::wstring& className, const std::ws
                : nullptr;
 }
 
-HWND WaitForAnyWindow(const std::wstring& className, const std::wstring& caption,
-                      DWORD milliseconds) {
-    return WaitForWindowWhere(0, ClassAndCaption(className, caption), milliseconds);
-}
-
-bool WaitForWindowGone(HWND window, DWORD milliseconds) {
-    const ULONGLONG deadline = GetTickCount64() + milliseconds;
-    while (IsWindow(window) && IsWindowVisible(window)) {
-        if (GetTickCount64() >= deadline) {
-            return false;
-        }
-        Sleep(50);
-    }
-    return true;
-}
-
 std::wstring WindowText(HWND window) {
     // WM_GETTEXT is marshalled across processes, unlike most messages with buffers.
     const LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
@@ -241,15 +219,6 @@ std::vector<int> ButtonIds(HWND dialog) {
         }
     }
     return ids;
-}
-
-void Press(HWND dialog, int id) {
-    HWND button = GetDlgItem(dialog, id);
-    if (button) {
-        PostMessageW(button, BM_CLICK, 0, 0);
-    } else {
-        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
-    }
 }
 
 namespace {
@@ -305,10 +274,6 @@ long long Distance(const std::vector<DWORD>& a, const std::vector<DWORD>& b) {
     }
     return sum;
 }
-
-} // namespace
-
-namespace {
 
 UINT CaptureMessageBoxIcon(HWND box) {
     // Icon handles are not shared between processes, so the icon is told by its pixels:

@@ -57,19 +57,11 @@ HWND WaitForWindow(DWORD processId, const std::wstring& className, const std::ws
 HWND WaitForWindowWhere(DWORD processId, const std::function<bool(HWND)>& matches,
                         DWORD milliseconds = 20000);
 std::wstring WindowClass(HWND window);
-// Like WaitForWindow, but for any process.
-HWND WaitForAnyWindow(const std::wstring& className, const std::wstring& caption,
-                      DWORD milliseconds = 20000);
-// Waits until no visible top-level window of the class remains for the process.
-bool WaitForWindowGone(HWND window, DWORD milliseconds = 20000);
-
 std::wstring WindowText(HWND window);
 // The message text of a message box (its static control 0xFFFF).
 std::wstring MessageBoxText(HWND box);
 // The ids of the push buttons of a dialog or message box, in creation order.
 std::vector<int> ButtonIds(HWND dialog);
-// Presses a button without waiting for what the press opens.
-void Press(HWND dialog, int id);
 
 // The style bits of a message box's icon, compared by the system icon it shows:
 // MB_ICONINFORMATION, MB_ICONERROR, MB_ICONWARNING, MB_ICONQUESTION or 0.

@@ -102,41 +102,16 @@ std::string ExpectedLog(const std::wstring& program, const std::wstring& workspa
            std::to_string(exitCode) + "\n";
 }
 
-// What another process of the same user may do in the workspace while the setup UI runs.
-struct Attempt {
-    const char* name;
-    bool (*succeeds)(const std::wstring& workspace);
-};
-
-bool OpenForWriting(const std::wstring& path) {
-    const UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE,
-                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                            nullptr, OPEN_EXISTING, 0, nullptr));
-    return static_cast<bool>(file);
-}
-
-bool OpenForReading(const std::wstring& path) {
-    const UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                            OPEN_EXISTING, 0, nullptr));
-    return static_cast<bool>(file);
+// Whether this process can open the file with the access, sharing everything.
+bool CanOpen(const std::wstring& path, DWORD access) {
+    return static_cast<bool>(UniqueFileHandle(
+        CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, 0, nullptr)));
 }
 
 bool Rename(const std::wstring& from) {
     return MoveFileW(from.c_str(), (from + L".moved").c_str());
 }
-
-const Attempt kRefusedWhileTheSetupUiRuns[] = {
-    {"write the package", [](const std::wstring& w) { return OpenForWriting(w + L"Orvanta.msi"); }},
-    {"delete the framework installer",
-     [](const std::wstring& w) { return DeleteFileW((w + L"DotNet.exe").c_str()) != FALSE; }},
-    {"rename the config", [](const std::wstring& w) { return Rename(w + L"SetupUI.exe.config"); }},
-    {"delete a satellite",
-     [](const std::wstring& w) {
-         return DeleteFileW((w + L"ja\\SetupUI.resources.dll").c_str()) != FALSE;
-     }},
-    {"rename the workspace",
-     [](const std::wstring& w) { return Rename(w.substr(0, w.size() - 1)); }},
-};
 
 TEST(InstallE2E, LaysOutEveryPayloadRunsTheSetupUiAndLeavesOnlyTheLog) {
     const std::wstring program = BuiltProgram(L"StandInSetup.exe");
@@ -152,10 +127,17 @@ TEST(InstallE2E, LaysOutEveryPayloadRunsTheSetupUiAndLeavesOnlyTheLog) {
     const std::wstring workspace = run.Workspace();
     ASSERT_FALSE(workspace.empty());
     // Every payload and satellite is locked: the setup UI reads them, nobody changes them.
-    for (const Attempt& attempt : kRefusedWhileTheSetupUiRuns) {
-        EXPECT_FALSE(attempt.succeeds(workspace)) << attempt.name;
+    const std::pair<const char*, bool> attempts[] = {
+        {"write the package", CanOpen(workspace + L"Orvanta.msi", GENERIC_WRITE)},
+        {"delete the framework installer", DeleteFileW((workspace + L"DotNet.exe").c_str())},
+        {"rename the config", Rename(workspace + L"SetupUI.exe.config")},
+        {"delete a satellite", DeleteFileW((workspace + L"ja\\SetupUI.resources.dll").c_str())},
+        {"rename the workspace", Rename(workspace.substr(0, workspace.size() - 1))},
+    };
+    for (const auto& [what, succeeded] : attempts) {
+        EXPECT_FALSE(succeeded) << what;
     }
-    EXPECT_TRUE(OpenForReading(workspace + L"Orvanta.msi")) << GetLastError();
+    EXPECT_TRUE(CanOpen(workspace + L"Orvanta.msi", GENERIC_READ)) << GetLastError();
     SetEvent(hold.get());
     EXPECT_EQ(run.process->ExitCode(), 0u);
     EXPECT_EQ(run.Log(), ExpectedLog(program, workspace, 0));
@@ -220,7 +202,7 @@ TEST(InstallE2E, AFailedSetupUiIsAnsweredOnlyWhenTheFrameworkIsMissing) {
         EXPECT_EQ(MessageBoxText(box), kFrameworkQuestion);
         EXPECT_EQ(MessageBoxIcon(box), static_cast<UINT>(MB_ICONERROR));
         EXPECT_EQ(ButtonIds(box), (std::vector<int>{IDOK, IDCANCEL}));
-        Press(box, IDCANCEL);
+        Click(box, IDCANCEL);
         EXPECT_EQ(run.process->ExitCode(), 0u);
         EXPECT_EQ(run.Started().size(), 1u);
     }
@@ -233,7 +215,7 @@ std::vector<std::vector<std::wstring>> AcceptFrameworkQuestion(InstallRun& run) 
     HWND box = WaitForWindow(run.process->id(), L"#32770");
     EXPECT_NE(box, nullptr);
     EXPECT_EQ(MessageBoxText(box), kFrameworkQuestion);
-    Press(box, IDOK);
+    Click(box, IDOK);
     EXPECT_EQ(run.process->ExitCode(), 0u);
     EXPECT_TRUE(run.process->WaitForEveryProcess());
     return run.Started();
@@ -273,7 +255,7 @@ TEST(InstallE2E, ASetupUiThatCannotBeStartedIsReported) {
     EXPECT_EQ(WindowText(box), L"Orvanta Vellumo Setup");
     EXPECT_EQ(MessageBoxText(box), L"Failed to start Setup. Please contact Technical Support.");
     EXPECT_EQ(MessageBoxIcon(box), static_cast<UINT>(MB_ICONERROR));
-    Press(box, IDOK);
+    Click(box, IDOK);
     EXPECT_EQ(run.process->ExitCode(), 0u);
     const std::string log = run.Log();
     EXPECT_NE(log.find("\n  Succeeded: 0\n"), std::string::npos) << log;
@@ -289,7 +271,7 @@ TEST(InstallE2E, AMissingPayloadIsReportedAfterTheEarlierOnesAreDeleted) {
     EXPECT_EQ(MessageBoxText(box), L"Exception: ResourceDir::GetChildWithId");
     // While the box is up, the package and the framework installer are already gone.
     EXPECT_EQ(ListDirectory(run.Workspace()), std::vector<std::wstring>{L"Setup.log"});
-    Press(box, IDOK);
+    Click(box, IDOK);
     EXPECT_EQ(run.process->ExitCode(), 0u);
     EXPECT_TRUE(run.Started().empty());
 }
@@ -300,7 +282,7 @@ void ExpectRefused(InstallRun& run) {
     EXPECT_EQ(WindowText(box), L"Orvanta Vellumo Setup");
     EXPECT_EQ(MessageBoxText(box), kTooOld);
     EXPECT_EQ(MessageBoxIcon(box), static_cast<UINT>(MB_ICONERROR));
-    Press(box, IDOK);
+    Click(box, IDOK);
     EXPECT_EQ(run.process->ExitCode(), 1u);
     EXPECT_EQ(ListDirectory(run.Workspace()), std::vector<std::wstring>{L"Setup.log"});
     EXPECT_EQ(run.Log(), "");

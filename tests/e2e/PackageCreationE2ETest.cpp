@@ -1,3 +1,5 @@
+#include "resources/ResourceIds.h"
+
 #include "Driver.h"
 #include "PackageDriver.h"
 #include "PackageFiles.h"
@@ -11,24 +13,11 @@
 // from outside through the option dialog, the agreement, the save dialog and the result.
 namespace {
 
-const std::wstring kOptions = L"Create Package for Silent Installation";
-const std::wstring kAgreement = L"Licence Agreement";
-const std::wstring kResult = L"Orvanta Vellumo Setup";
-
 // The test package's own values, which package creation must leave alone when it does not
 // write a row.
 const std::wstring kPackageNoUpdateCheck = L"package value 1";
 const std::wstring kPackageNoEula = L"package value 2";
 const std::wstring kPackageInstallDir = L"C:\\Orvanta Package Default\\";
-
-enum : int {
-    kDesktopShortcut = 1007,
-    kNoUpdateCheck = 1008,
-    kCreate = 1011,
-    kInstallDir = 1012,
-    kNoEula = 1013,
-    kShowInExplorer = 1014,
-};
 
 bool WaitUntilChecked(HWND dialog, int id) {
     for (int i = 0; i < 200 && !IsChecked(dialog, id); ++i) {
@@ -53,22 +42,22 @@ void CreatePackage(const SetupRun& run, const Choices& choices, const std::wstri
     HWND options = WaitForWindow(run.setup.id(), L"#32770", kOptions);
     ASSERT_NE(options, nullptr);
     if (!choices.installDir.empty()) {
-        SetControlText(options, kInstallDir, choices.installDir);
+        SetControlText(options, IDC_INSTALL_DIR, choices.installDir);
     }
     if (choices.desktopShortcut) {
-        ClickNow(options, kDesktopShortcut);
+        ClickNow(options, IDC_DESKTOP_SHORTCUT);
     }
     if (choices.noUpdateCheck) {
-        ClickNow(options, kNoUpdateCheck);
+        ClickNow(options, IDC_NO_UPDATE_CHECK);
     }
     if (choices.acceptAgreement) {
-        Press(options, kNoEula);
+        Click(options, IDC_NO_EULA);
         HWND agreement = WaitForWindow(run.setup.id(), L"#32770", kAgreement);
         ASSERT_NE(agreement, nullptr);
-        Press(agreement, IDOK);
-        ASSERT_TRUE(WaitUntilChecked(options, kNoEula));
+        Click(agreement, IDOK);
+        ASSERT_TRUE(WaitUntilChecked(options, IDC_NO_EULA));
     }
-    Press(options, kCreate);
+    Click(options, IDC_CREATE);
     ASSERT_TRUE(ChooseSaveFile(run.setup.id(), path));
 }
 
@@ -76,11 +65,11 @@ void CreatePackage(const SetupRun& run, const Choices& choices, const std::wstri
 void CloseResult(const SetupRun& run, int button, bool showInExplorer) {
     HWND result = WaitForWindow(run.setup.id(), L"#32770", kResult);
     ASSERT_NE(result, nullptr);
-    EXPECT_TRUE(IsChecked(result, kShowInExplorer));
+    EXPECT_TRUE(IsChecked(result, IDC_SHOW_IN_EXPLORER));
     if (!showInExplorer) {
-        ClickNow(result, kShowInExplorer);
+        ClickNow(result, IDC_SHOW_IN_EXPLORER);
     }
-    Press(result, button);
+    Click(result, button);
 }
 
 std::map<std::wstring, std::wstring> Rows(const std::wstring& package) {
@@ -174,8 +163,8 @@ TEST(PackageCreationE2E, DefaultsWritesOnlyTheShortcutAndATypedDirectory) {
         SetupRun run(L"PackageSetup", L"/defaults");
         HWND options = WaitForWindow(run.setup.id(), L"#32770", kOptions);
         ASSERT_NE(options, nullptr);
-        EXPECT_FALSE(IsWindowVisible(GetDlgItem(options, kNoUpdateCheck)));
-        EXPECT_FALSE(IsWindowVisible(GetDlgItem(options, kNoEula)));
+        EXPECT_FALSE(IsWindowVisible(GetDlgItem(options, IDC_NO_UPDATE_CHECK)));
+        EXPECT_FALSE(IsWindowVisible(GetDlgItem(options, IDC_NO_EULA)));
         const std::wstring package = run.temp / L"defaults.msi";
         CreatePackage(run, c.choices, package);
         CloseResult(run, IDCANCEL, true);
@@ -194,7 +183,7 @@ TEST(PackageCreationE2E, CancellingTheOptionsWritesNothingAndNeverLoadsTheImage)
     const struct {
         const char* name;
         void (*close)(HWND);
-    } closes[] = {{"Cancel", [](HWND options) { Press(options, IDCANCEL); }},
+    } closes[] = {{"Cancel", [](HWND options) { Click(options, IDCANCEL); }},
                   {"Escape", PressEscape},
                   {"close box", CloseBox}};
     for (const auto& close : closes) {
@@ -223,7 +212,7 @@ TEST(PackageCreationE2E, AnExistingFileIsReplacedOnceTheOverwriteIsConfirmed) {
     // The save dialog asks before it accepts an existing file.
     HWND prompt = WaitForBoxWithText(run.setup.id(), L"already exists");
     ASSERT_NE(prompt, nullptr);
-    Press(prompt, IDYES);
+    Click(prompt, IDYES);
     CloseResult(run, IDCANCEL, true);
     EXPECT_EQ(run.setup.ExitCode(), 0u);
 
@@ -240,7 +229,7 @@ TEST(PackageCreationE2E, APayloadThatIsNotAPackageIsReportedAndLeavesNoFile) {
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(MessageBoxText(box), L"Exception: MsiOpenDatabase failed");
     EXPECT_FALSE(FileExists(package));
-    Press(box, IDOK);
+    Click(box, IDOK);
     EXPECT_EQ(run.setup.ExitCode(), 0u);
     EXPECT_FALSE(FileExists(package));
 }

@@ -1,6 +1,8 @@
 // Drives the bootstrapper's windows as a user would and saves each as a bitmap, for the
 // pictures of the README (scripts/render-pictures.sh turns them into PNG files).
 // Usage: ui_pictures <output directory>
+#include "resources/ResourceIds.h"
+
 #include "Driver.h"
 #include "PackageDriver.h"
 #include "TestFiles.h"
@@ -66,11 +68,9 @@ void Save(HWND window, const wchar_t* name) {
     ReleaseDC(nullptr, screen);
 }
 
-const std::wstring kOptions = L"Create Package for Silent Installation";
-
 // Presses Create and saves the package into the run's folder.
 bool Create(SetupRun& run, HWND options) {
-    Press(options, 1011);
+    Click(options, IDC_CREATE);
     if (!ChooseSaveFile(run.setup.id(), run.temp / L"Orvanta.msi")) {
         Fail("no save dialog");
         return false;
@@ -85,34 +85,28 @@ void ExtractFlow() {
     if (!options) {
         return;
     }
-    Press(options, 1013);
+    Click(options, IDC_NO_EULA);
     HWND agreement = run.Window(L"Licence Agreement");
     Save(agreement, L"licence-agreement.bmp");
-    Press(agreement, IDOK);
+    Click(agreement, IDOK);
     Sleep(300);
-    SendMessageW(GetDlgItem(options, 1007), BM_CLICK, 0, 0);
+    SendMessageW(GetDlgItem(options, IDC_DESKTOP_SHORTCUT), BM_CLICK, 0, 0);
     if (!Create(run, options)) {
         return;
     }
     HWND result = run.Window(L"Orvanta Vellumo Setup");
     Save(result, L"package-created.bmp");
-    Press(result, IDCANCEL);
+    Click(result, IDCANCEL);
     run.setup.Wait(20000);
 }
 
-void DefaultsOptions() {
-    SetupRun run(L"PackageSetup", L"/defaults");
-    HWND options = run.Window(kOptions);
-    Save(options, L"defaults-options.bmp");
-    Press(options, IDCANCEL);
-    run.setup.Wait(20000);
-}
-
-void HelpBox() {
-    SetupRun run(L"OrvantaSetup", L"/help");
-    HWND box = run.Window(L"Orvanta Vellumo Setup");
-    Save(box, L"help-message.bmp");
-    Press(box, IDOK);
+// The first window of a run, pictured and closed with the button.
+void FirstWindow(const wchar_t* variant, const wchar_t* arguments, const std::wstring& caption,
+                 const wchar_t* name, int button) {
+    SetupRun run(variant, arguments);
+    HWND window = run.Window(caption);
+    Save(window, name);
+    Click(window, button);
     run.setup.Wait(20000);
 }
 
@@ -128,7 +122,7 @@ void ExceptionBox() {
     }
     HWND box = run.Window(L"Orvanta Setup");
     Save(box, L"exception-message.bmp");
-    Press(box, IDOK);
+    Click(box, IDOK);
     run.setup.Wait(20000);
 }
 
@@ -144,8 +138,8 @@ int wmain(int argc, wchar_t** argv) {
         output += L'\\';
     }
     ExtractFlow();
-    DefaultsOptions();
-    HelpBox();
+    FirstWindow(L"PackageSetup", L"/defaults", kOptions, L"defaults-options.bmp", IDCANCEL);
+    FirstWindow(L"OrvantaSetup", L"/help", L"Orvanta Vellumo Setup", L"help-message.bmp", IDOK);
     ExceptionBox();
     return failures == 0 ? 0 : 1;
 }

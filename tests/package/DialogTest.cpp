@@ -19,11 +19,6 @@
 // property editing test package.
 namespace {
 
-const std::wstring kOptions = L"Create Package for Silent Installation";
-const std::wstring kAgreement = L"Licence Agreement";
-const std::wstring kResult = L"Orvanta Vellumo Setup";
-const std::wstring kSaveAs = L"Save As";
-
 HINSTANCE Self() {
     return GetModuleHandleW(nullptr);
 }

@@ -119,7 +119,7 @@ TEST(SetupUi, AFailureIsShownOverTheProgressWindowAndEndsWithItsCode) {
             EXPECT_EQ(text.substr(0, FailureText(L"en-US", expected).size()),
                       FailureText(L"en-US", expected));
         }
-        Press(box, IDOK);
+        Click(box, IDOK);
         EXPECT_NE(expected, 0u);
         EXPECT_EQ(ui.ExitCode(), expected);
     }
@@ -187,7 +187,7 @@ TEST(SetupUiLanguage, SpeaksTheUsersLanguageFromTheSatelliteInItsFolder) {
         const std::wstring failure = SatelliteString(c.shown, IDS_FAILED);
         EXPECT_EQ(MessageBoxText(box).substr(0, failure.find(L"%1")),
                   failure.substr(0, failure.find(L"%1")));
-        Press(box, IDOK);
+        Click(box, IDOK);
         EXPECT_NE(ui.ExitCode(), 0u);
     }
 }

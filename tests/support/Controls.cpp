@@ -1,7 +1,10 @@
 #include "Controls.h"
 
 void Click(HWND dialog, int id) {
-    PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+    // A message box may have no control for its command.
+    HWND button = GetDlgItem(dialog, id);
+    button ? PostMessageW(button, BM_CLICK, 0, 0)
+           : PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
 }
 
 void ClickNow(HWND dialog, int id) {

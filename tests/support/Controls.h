@@ -4,6 +4,12 @@
 
 #include <string>
 
+// The captions of the bootstrapper's dialogs, and of the save dialog under Wine.
+inline const std::wstring kOptions = L"Create Package for Silent Installation";
+inline const std::wstring kAgreement = L"Licence Agreement";
+inline const std::wstring kResult = L"Orvanta Vellumo Setup";
+inline const std::wstring kSaveAs = L"Save As";
+
 // Driving a dialog's controls, in this process or another one of the same desktop. Clicks
 // and keys are posted, so that a window they open does not block the caller.
 void Click(HWND dialog, int id);

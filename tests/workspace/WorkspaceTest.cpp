@@ -27,44 +27,36 @@ bool IsUuidText(const std::wstring& text) {
     return true;
 }
 
-// The accounts that the workspace's access list names, as SID strings.
-std::vector<std::wstring> SidsAllowed(const std::wstring& path) {
-    std::vector<std::wstring> sids;
+// The accounts that a directory's access list lets in, as SID strings; its owner (the user
+// who made it) first.
+std::vector<std::wstring> OwnerAndAllowed(const std::wstring& path) {
+    PSID owner = nullptr;
     PACL dacl = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+    if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT,
+                              OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
                               nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
         ADD_FAILURE() << "GetNamedSecurityInfoW failed";
-        return sids;
+        return {};
     }
-    for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
-        ACCESS_ALLOWED_ACE* ace = nullptr;
+    std::vector<std::wstring> sids;
+    auto add = [&sids](PSID sid) {
         wchar_t* text = nullptr;
-        if (GetAce(dacl, i, reinterpret_cast<void**>(&ace)) &&
-            ace->Header.AceType == ACCESS_ALLOWED_ACE_TYPE &&
-            ConvertSidToStringSidW(&ace->SidStart, &text)) {
+        if (ConvertSidToStringSidW(sid, &text)) {
             sids.push_back(text);
             LocalFree(text);
+        }
+    };
+    add(owner);
+    for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
+        ACCESS_ALLOWED_ACE* ace = nullptr;
+        if (GetAce(dacl, i, reinterpret_cast<void**>(&ace)) &&
+            ace->Header.AceType == ACCESS_ALLOWED_ACE_TYPE) {
+            add(&ace->SidStart);
         }
     }
     LocalFree(descriptor);
     return sids;
-}
-
-std::wstring CurrentUserSid() {
-    HANDLE token = nullptr;
-    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
-    BYTE buffer[256] = {};
-    DWORD size = 0;
-    wchar_t* text = nullptr;
-    std::wstring sid;
-    if (GetTokenInformation(token, TokenUser, buffer, sizeof(buffer), &size) &&
-        ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &text)) {
-        sid = text;
-        LocalFree(text);
-    }
-    CloseHandle(token);
-    return sid;
 }
 
 TEST(CreateWorkspace, MakesANewUuidDirectoryUnderTheSharedParentForEachRun) {
@@ -87,9 +79,10 @@ TEST(CreateWorkspace, MakesANewUuidDirectoryUnderTheSharedParentForEachRun) {
 
     // Only SYSTEM, the administrators and the user may open it; a directory made with the
     // default security would let Everyone read it.
-    const std::vector<std::wstring> allowed = SidsAllowed(first);
-    const std::wstring user = CurrentUserSid();
-    for (const wchar_t* needed : {L"S-1-5-18", user.c_str()}) {
+    const std::vector<std::wstring> sids = OwnerAndAllowed(first);
+    ASSERT_FALSE(sids.empty());
+    const std::vector<std::wstring> allowed(sids.begin() + 1, sids.end());
+    for (const std::wstring& needed : {std::wstring(L"S-1-5-18"), sids[0]}) {
         EXPECT_NE(std::find(allowed.begin(), allowed.end(), needed), allowed.end()) << needed;
     }
     for (const wchar_t* refused : {L"S-1-1-0", L"S-1-5-32-545", L"S-1-5-11"}) {
