@@ -70,11 +70,20 @@ struct IconTraits {
     static void close(pointer value) { DestroyIcon(value); }
 };
 
+struct LocalMemoryTraits {
+    using pointer = void*;
+    static pointer invalid() { return nullptr; }
+    static void close(pointer value) { LocalFree(value); }
+};
+
 // A process, thread or event handle: null means none.
 using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
 // A file handle from CreateFileW: INVALID_HANDLE_VALUE means none.
 using UniqueFileHandle = UniqueHandle<FileHandleTraits>;
 using UniqueRegistryKey = UniqueHandle<RegistryKeyTraits>;
 using UniqueLibrary = UniqueHandle<LibraryTraits>;
+// Memory the system allocated for the caller with LocalAlloc (security descriptors, SID
+// strings).
+using UniqueLocalMemory = UniqueHandle<LocalMemoryTraits>;
 // An icon from LoadImageW without LR_SHARED.
 using UniqueIcon = UniqueHandle<IconTraits>;

@@ -19,7 +19,8 @@ void OpenSetupLog(const std::wstring& directory) {
 }
 
 std::string WideToUtf8(const std::wstring& text) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
     if (size < 2) {
         return {};
     }

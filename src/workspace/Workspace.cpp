@@ -42,19 +42,11 @@ std::wstring TemporaryDirectory() {
     return temp;
 }
 
-struct LocalMemoryTraits {
-    using pointer = void*;
-    static pointer invalid() { return nullptr; }
-    static void close(pointer value) { LocalFree(value); }
-};
-using UniqueLocalMemory = UniqueHandle<LocalMemoryTraits>;
-
+// The security descriptor of the text; empty when the text cannot be converted.
 UniqueLocalMemory SecurityDescriptorOf(const std::wstring& sddl) {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
-                                                              &descriptor, nullptr)) {
-        throw std::runtime_error("CreateDirectory failed");
-    }
+    ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor,
+                                                         nullptr);
     return UniqueLocalMemory(descriptor);
 }
 
@@ -136,7 +128,7 @@ std::wstring CreateWorkspace() {
 
     path += NewUuidText();
     path += L'\\';
-    if (!CreateDirectoryW(path.c_str(), &security)) {
+    if (!descriptor || !CreateDirectoryW(path.c_str(), &security)) {
         throw std::runtime_error("CreateDirectory failed");
     }
     UniqueFileHandle workspace = OpenRealDirectory(path, WRITE_OWNER);
@@ -145,11 +137,8 @@ std::wstring CreateWorkspace() {
     // not elevated can then neither add nor change a file in it. A token without the right
     // to set the label keeps the access list alone.
     if (IsElevated(token.get())) {
-        PSECURITY_DESCRIPTOR label = nullptr;
-        if (ConvertStringSecurityDescriptorToSecurityDescriptorW(
-                L"S:(ML;OICI;NW;;;HI)", SDDL_REVISION_1, &label, nullptr)) {
-            const UniqueLocalMemory owned(label);
-            SetKernelObjectSecurity(workspace.get(), LABEL_SECURITY_INFORMATION, label);
+        if (const UniqueLocalMemory label = SecurityDescriptorOf(L"S:(ML;OICI;NW;;;HI)")) {
+            SetKernelObjectSecurity(workspace.get(), LABEL_SECURITY_INFORMATION, label.get());
         }
     }
     HeldWorkspaces().push_back(std::move(workspace));

@@ -92,7 +92,14 @@ Launched::Launched(const std::wstring& program, const std::wstring& arguments,
     // Wine starts its desktop process for the first process that asks for a window; it is
     // started here, so that it is never counted among the program's processes.
     GetDesktopWindow();
-    job_ = CreateJobObjectW(nullptr, nullptr);
+    job_.reset(CreateJobObjectW(nullptr, nullptr));
+    jobEvents_.reset(CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 1));
+    JOBOBJECT_ASSOCIATE_COMPLETION_PORT association{job_.get(), jobEvents_.get()};
+    if (!job_ || !jobEvents_ ||
+        !SetInformationJobObject(job_.get(), JobObjectAssociateCompletionPortInformation,
+                                 &association, sizeof(association))) {
+        ADD_FAILURE() << "the job cannot report to its port: " << GetLastError();
+    }
     if (!CreateProcessW(program.c_str(), mutableLine.data(), nullptr, nullptr, FALSE,
                         CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED, block.data(),
                         currentDirectory.empty() ? nullptr : currentDirectory.c_str(), &startup,
@@ -100,7 +107,7 @@ Launched::Launched(const std::wstring& program, const std::wstring& arguments,
         ADD_FAILURE() << "CreateProcessW failed with " << GetLastError();
         return;
     }
-    if (!job_ || !AssignProcessToJobObject(job_, info.hProcess)) {
+    if (!AssignProcessToJobObject(job_.get(), info.hProcess)) {
         ADD_FAILURE() << "AssignProcessToJobObject failed with " << GetLastError();
     }
     ResumeThread(info.hThread);
@@ -116,9 +123,6 @@ Launched::~Launched() {
             WaitForSingleObject(process_, 5000);
         }
         CloseHandle(process_);
-    }
-    if (job_) {
-        CloseHandle(job_);
     }
 }
 
@@ -136,16 +140,22 @@ JOBOBJECT_BASIC_ACCOUNTING_INFORMATION Accounting(HANDLE job) {
 } // namespace
 
 DWORD Launched::ProcessesStarted() const {
-    return Accounting(job_).TotalProcesses;
+    return Accounting(job_.get()).TotalProcesses;
 }
 
 bool Launched::WaitForEveryProcess(DWORD milliseconds) {
     const ULONGLONG deadline = GetTickCount64() + milliseconds;
-    while (Accounting(job_).ActiveProcesses > 0) {
-        if (GetTickCount64() >= deadline) {
+    DWORD event = 0;
+    ULONG_PTR key = 0;
+    LPOVERLAPPED overlapped = nullptr;
+    while (Accounting(job_.get()).ActiveProcesses > 0) {
+        const ULONGLONG now = GetTickCount64();
+        if (now >= deadline ||
+            (!GetQueuedCompletionStatus(jobEvents_.get(), &event, &key, &overlapped,
+                                        static_cast<DWORD>(deadline - now)) &&
+             overlapped == nullptr)) {
             return false;
         }
-        Sleep(50);
     }
     return true;
 }

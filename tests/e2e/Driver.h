@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Controls.h"
+#include "common/UniqueHandle.h"
 #include "TestFiles.h"
 
 // Starts a program of the build as a separate process, with chosen environment variables
@@ -37,8 +38,10 @@ class Launched {
   private:
     HANDLE process_ = nullptr;
     DWORD processId_ = 0;
-    // Every process the program starts joins its job.
-    HANDLE job_ = nullptr;
+    // Every process the program starts joins its job, which reports to the port when the
+    // last of them has ended.
+    UniqueKernelHandle job_;
+    UniqueKernelHandle jobEvents_;
 };
 
 // msiexec from the system directory, run to its end (two minutes at most); its full exit

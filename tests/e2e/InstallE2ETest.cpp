@@ -115,15 +115,15 @@ bool Rename(const std::wstring& from) {
 
 TEST(InstallE2E, LaysOutEveryPayloadRunsTheSetupUiAndLeavesOnlyTheLog) {
     const std::wstring program = BuiltProgram(L"StandInSetup.exe");
-    // The setup UI stand-in waits for this event, so that its workspace can be tried.
+    // The setup UI stand-in says it has started and waits for the hold event, so that its
+    // workspace can be tried.
     const std::wstring holdName = L"OrvantaStandInHold" + std::to_wstring(GetCurrentProcessId());
     const UniqueKernelHandle hold(CreateEventW(nullptr, TRUE, FALSE, holdName.c_str()));
-    ASSERT_TRUE(hold);
+    const UniqueKernelHandle running(
+        CreateEventW(nullptr, TRUE, FALSE, (holdName + L"-started").c_str()));
+    ASSERT_TRUE(hold && running);
     InstallRun run(program, 0, {}, holdName);
-    const ULONGLONG deadline = GetTickCount64() + 60000;
-    while (run.Started().empty() && GetTickCount64() < deadline) {
-        Sleep(50);
-    }
+    ASSERT_EQ(WaitForSingleObject(running.get(), 60000), WAIT_OBJECT_0);
     const std::wstring workspace = run.Workspace();
     ASSERT_FALSE(workspace.empty());
     // Every payload and satellite is locked: the setup UI reads them, nobody changes them.

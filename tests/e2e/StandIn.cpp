@@ -1,9 +1,9 @@
 // A stand-in for a program that the bootstrapper lays out or starts. It appends one line
 // to the file named by STANDIN_RECORD: its own path, its argument text and the names
-// beside it, separated by tabs; then, when STANDIN_HOLD names an event, it waits until the
-// event is set (a minute at most). It exits with the code in STANDIN_EXIT_CODE, or else
-// the one its first argument gives (decimal or 0x hexadecimal; "show": the show state it
-// was started with; anything else: 0).
+// beside it, separated by tabs; then, when STANDIN_HOLD names an event, it sets the event
+// of that name with "-started" appended and waits until the first is set (a minute at most). It
+// exits with the code in STANDIN_EXIT_CODE, or else the one its first argument gives (decimal or 0x
+// hexadecimal; "show": the show state it was started with; anything else: 0).
 #include <windows.h>
 
 #include <cwchar>
@@ -72,6 +72,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     }
     const std::wstring hold = Variable(L"STANDIN_HOLD");
     if (!hold.empty()) {
+        HANDLE started = OpenEventW(EVENT_MODIFY_STATE, FALSE, (hold + L"-started").c_str());
+        if (started) {
+            SetEvent(started);
+            CloseHandle(started);
+        }
         HANDLE released = OpenEventW(SYNCHRONIZE, FALSE, hold.c_str());
         if (released) {
             WaitForSingleObject(released, 60000);

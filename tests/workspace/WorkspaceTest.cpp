@@ -1,6 +1,7 @@
 #include "workspace/Workspace.h"
 
 #include "TestFiles.h"
+#include "common/UniqueHandle.h"
 
 #include <windows.h>
 #include <aclapi.h>
@@ -39,12 +40,13 @@ std::vector<std::wstring> OwnerAndAllowed(const std::wstring& path) {
         ADD_FAILURE() << "GetNamedSecurityInfoW failed";
         return {};
     }
+    const UniqueLocalMemory owned(descriptor);
     std::vector<std::wstring> sids;
     auto add = [&sids](PSID sid) {
         wchar_t* text = nullptr;
         if (ConvertSidToStringSidW(sid, &text)) {
+            const UniqueLocalMemory ownedText(text);
             sids.push_back(text);
-            LocalFree(text);
         }
     };
     add(owner);
@@ -55,7 +57,6 @@ std::vector<std::wstring> OwnerAndAllowed(const std::wstring& path) {
             add(&ace->SidStart);
         }
     }
-    LocalFree(descriptor);
     return sids;
 }
 
