@@ -7,6 +7,8 @@
 #include "app/DllSearch.h"
 #include "app/Messages.h"
 #include "app/Setup.h"
+#include "common/Cancelled.h"
+#include "log/Logger.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR arguments, int) {
     RestrictDllSearchToSystemDirectory();
@@ -17,6 +19,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR arguments, int) {
     }
     try {
         return RunSetup(instance, options.mode);
+    } catch (const Cancelled& cancelled) {
+        // What was written is gone already; the user needs no message for their own choice.
+        Logger << cancelled.what() << std::endl;
+        return 0;
     } catch (const std::runtime_error& error) {
         const std::string text = std::string("Exception: ") + error.what();
         MessageBoxA(nullptr, text.c_str(), "Orvanta Setup", MB_ICONERROR);

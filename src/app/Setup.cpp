@@ -10,6 +10,7 @@
 #include "common/UniqueHandle.h"
 #include "log/Logger.h"
 #include "package/PackageCreation.h"
+#include "package/ProgressWindow.h"
 #include "payload/ExeImage.h"
 #include "payload/SatelliteSet.h"
 #include "workspace/ChildProcess.h"
@@ -91,13 +92,28 @@ void AnswerSetupFailure(bool started, DWORD exitCode) {
     }
 }
 
-int RunInstall(const std::wstring& workspace) {
+// Every byte the layout copies; a resource that cannot be found counts nothing here and
+// fails where it is copied.
+uint64_t LayoutSize(const ExeImage& image) {
+    uint64_t total = 0;
+    for (const PayloadFile& payload : kPayloads) {
+        total += image.ResourceSize(payload.resourceId);
+    }
+    for (const Satellite& satellite : kSatellites) {
+        total += image.ResourceSize(satellite.resourceId);
+    }
+    return total;
+}
+
+int RunInstall(HINSTANCE instance, const std::wstring& workspace) {
     if (!IsSupportedWindows()) {
         ShowMessage(L"This product can only be installed on Windows 7 Service Pack 1 or higher",
                     MB_ICONERROR);
         return 1;
     }
     ExeImage image;
+    // Released after the payloads and satellites: a window shown stays while they go.
+    ProgressWindow progress(instance, L"Preparing setup...", LayoutSize(image));
 
     // Each payload's owner learns its path only once the copy has returned, so a
     // payload whose copy failed is never deleted by it. Each is locked at once, so that
@@ -105,15 +121,16 @@ int RunInstall(const std::wstring& workspace) {
     std::array<ScopedFile, kPayloads.size()> payloadFiles;
     for (size_t i = 0; i < kPayloads.size(); ++i) {
         const std::wstring path = workspace + kPayloads[i].fileName;
-        image.ExtractResource(kPayloads[i].resourceId, path);
+        image.ExtractResource(kPayloads[i].resourceId, path, &progress);
         payloadFiles[i].path = path;
         payloadFiles[i].Lock();
     }
 
-    SatelliteSet satellites(workspace, image);
+    SatelliteSet satellites(workspace, image, &progress);
     for (const Satellite& satellite : kSatellites) {
         satellites.AddSatellite(satellite.tag, satellite.resourceId);
     }
+    progress.Finish();
 
     ChildProcess setupUi{workspace + L"SetupUI.exe", L"/log=true", false};
     DWORD exitCode = 0xFFFFFFFF;
@@ -144,5 +161,5 @@ int RunSetup(HINSTANCE instance, RunMode mode) {
     if (mode == RunMode::Extract || mode == RunMode::Defaults) {
         return RunPackageCreation(instance, mode == RunMode::Defaults);
     }
-    return RunInstall(workspace);
+    return RunInstall(instance, workspace);
 }

@@ -5,6 +5,7 @@
 #include "common/SystemPaths.h"
 #include "package/ExtractDialog.h"
 #include "package/ExtractResultDialog.h"
+#include "package/ProgressWindow.h"
 #include "package/PropertyEditing.h"
 #include "payload/ExeImage.h"
 #include "workspace/ScopedFile.h"
@@ -43,8 +44,11 @@ int RunPackageCreation(HINSTANCE instance, bool defaultsMode) {
     const bool noEula = options.noEula;
 
     ExeImage image;
+    // Its bar is full while the package is edited and committed.
+    ProgressWindow progress(instance, L"Creating the package...",
+                            image.ResourceSize(kPackageResource));
     ScopedFile package;
-    image.ExtractResource(kPackageResource, packagePath);
+    image.ExtractResource(kPackageResource, packagePath, &progress);
     // From here on a failure deletes the package.
     package.path = packagePath;
 
@@ -59,6 +63,8 @@ int RunPackageCreation(HINSTANCE instance, bool defaultsMode) {
         SetProperty(view.get(), L"INSTALL_DIR_PROPERTY", installDir);
     }
     CommitDatabase(database);
+    // Cancel, even during the commit, deletes the package.
+    progress.Finish();
     package.armed = false;
 
     ExtractResultDialog result(instance);

@@ -2,19 +2,9 @@
 
 #include "log/Logger.h"
 #include "payload/Extraction.h"
+#include "payload/ImageError.h"
 
-#include <stdexcept>
 #include <vector>
-
-void LogImageError(const char* step, DWORD code) {
-    Logger << "ExeImage: " << step << " Error: " << static_cast<unsigned long>(code) << std::endl;
-}
-
-void ThrowImageError(const char* step) {
-    const DWORD code = GetLastError();
-    LogImageError(step, code);
-    throw std::runtime_error("Image loading failed");
-}
 
 std::wstring ReadCurrentDirectory() {
     std::vector<wchar_t> buffer(MAX_PATH);
@@ -70,6 +60,10 @@ ExeImage::~ExeImage() {
     }
 }
 
-void ExeImage::ExtractResource(uint16_t id, const std::wstring& path) {
-    ExtractResourceFrom(image_, id, path);
+void ExeImage::ExtractResource(uint16_t id, const std::wstring& path, CopyObserver* observer) {
+    ExtractResourceFrom(image_, id, path, observer);
+}
+
+uint32_t ExeImage::ResourceSize(uint16_t id) const {
+    return FindResourceSize(image_, id);
 }

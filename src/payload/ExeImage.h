@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "payload/CopyObserver.h"
+
 // The bootstrapper's own executable file opened as a PE image: a read-only view of the
 // whole file, its section table and a file handle to read the payloads through.
 class ExeImage {
@@ -18,20 +20,17 @@ class ExeImage {
     ExeImage(const ExeImage&) = delete;
     ExeImage& operator=(const ExeImage&) = delete;
 
-    // Copies the "BIN" resource with the id to a new file at the path.
-    void ExtractResource(uint16_t id, const std::wstring& path);
+    // Copies the "BIN" resource with the id to a new file at the path, telling the observer,
+    // if there is one, how far it has got.
+    void ExtractResource(uint16_t id, const std::wstring& path, CopyObserver* observer = nullptr);
+    // The size of the "BIN" resource with the id, or 0 when it cannot be found.
+    uint32_t ResourceSize(uint16_t id) const;
 
     const LOADED_IMAGE* image() const { return image_; }
 
   private:
     LOADED_IMAGE* image_ = nullptr;
 };
-
-// Writes "ExeImage: " + step + " Error: " + code to the setup log.
-void LogImageError(const char* step, DWORD code);
-
-// Logs the step with the thread's last error code and raises "Image loading failed".
-[[noreturn]] void ThrowImageError(const char* step);
 
 // The process's current directory, however long it is; fails with "GetCurrentDirectory failed".
 std::wstring ReadCurrentDirectory();

@@ -1,7 +1,8 @@
 #include "payload/Extraction.h"
 
+#include "common/Cancelled.h"
 #include "common/UniqueHandle.h"
-#include "payload/ExeImage.h"
+#include "payload/ImageError.h"
 #include "payload/ResourceReader.h"
 #include "workspace/ScopedFile.h"
 
@@ -66,7 +67,18 @@ ResourceLocation LocateResource(const LOADED_IMAGE* image, uint16_t id) {
     return {section.RvaToFilePosition(data.OffsetToData, data.Size), data.Size};
 }
 
-void CopyResourceBytes(HANDLE source, uint64_t position, uint32_t size, const std::wstring& path) {
+uint32_t FindResourceSize(const LOADED_IMAGE* image, uint16_t id) {
+    // Only a probe: a resource that cannot be found fails later, where it is copied.
+    try {
+        return LocateResource(image, id).size;
+    } catch (const std::runtime_error&) {
+        return 0;
+    }
+}
+
+void CopyResourceBytes(HANDLE source, uint64_t position, uint32_t size, const std::wstring& path,
+                       CopyObserver* observer) {
+    const auto stopRequested = [observer] { return observer && !observer->ShouldContinue(); };
     LARGE_INTEGER distance{};
     distance.QuadPart = static_cast<LONGLONG>(position);
     if (!SetFilePointerEx(source, distance, nullptr, FILE_BEGIN)) {
@@ -75,9 +87,15 @@ void CopyResourceBytes(HANDLE source, uint64_t position, uint32_t size, const st
         throw std::runtime_error("SetFilePointerEx failed");
     }
 
+    if (stopRequested()) {
+        throw Cancelled();
+    }
     PartialFile output(path);
     std::vector<char> buffer(kChunkSize);
     for (uint32_t remaining = size; remaining != 0;) {
+        if (stopRequested()) {
+            throw Cancelled(); // the partial file goes with the unwinding
+        }
         const DWORD chunk = std::min(remaining, kChunkSize);
         DWORD read = 0;
         if (!ReadFile(source, buffer.data(), chunk, &read, nullptr)) {
@@ -95,11 +113,15 @@ void CopyResourceBytes(HANDLE source, uint64_t position, uint32_t size, const st
             output.Fail("WriteFile failed", ERROR_DISK_FULL);
         }
         remaining -= chunk;
+        if (observer) {
+            observer->Copied(chunk);
+        }
     }
     output.Keep();
 }
 
-void ExtractResourceFrom(const LOADED_IMAGE* image, uint16_t id, const std::wstring& path) {
+void ExtractResourceFrom(const LOADED_IMAGE* image, uint16_t id, const std::wstring& path,
+                         CopyObserver* observer) {
     const ResourceLocation location = LocateResource(image, id);
-    CopyResourceBytes(image->hFile, location.position, location.size, path);
+    CopyResourceBytes(image->hFile, location.position, location.size, path, observer);
 }

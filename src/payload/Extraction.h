@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "payload/CopyObserver.h"
+
 // Where a resource's bytes lie in the image's file.
 struct ResourceLocation {
     uint64_t position = 0;
@@ -17,11 +19,16 @@ struct ResourceLocation {
 // data lies. Raises the name of the failing operation; touches no file and logs nothing.
 ResourceLocation LocateResource(const LOADED_IMAGE* image, uint16_t id);
 
+// The size of the resource, or 0 when the walk to it fails; logs nothing.
+uint32_t FindResourceSize(const LOADED_IMAGE* image, uint16_t id);
+
 // Copies size bytes of the source file from the position into a new file at the path, in
 // chunks of 1 MiB. A file that was not written whole is closed and deleted before the error
-// is logged and raised.
-void CopyResourceBytes(HANDLE source, uint64_t position, uint32_t size, const std::wstring& path);
+// is logged and raised. The observer, if any, follows the chunks and may stop the copy.
+void CopyResourceBytes(HANDLE source, uint64_t position, uint32_t size, const std::wstring& path,
+                       CopyObserver* observer = nullptr);
 
 // Copies the "BIN" resource with the id out of the image into a new file at the path. The
 // walk fails before any file exists.
-void ExtractResourceFrom(const LOADED_IMAGE* image, uint16_t id, const std::wstring& path);
+void ExtractResourceFrom(const LOADED_IMAGE* image, uint16_t id, const std::wstring& path,
+                         CopyObserver* observer = nullptr);

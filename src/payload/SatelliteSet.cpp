@@ -14,8 +14,8 @@ SatelliteDirectory::~SatelliteDirectory() {
     }
 }
 
-SatelliteSet::SatelliteSet(std::wstring workspacePath, ExeImage& image)
-    : workspacePath_(std::move(workspacePath)), image_(image) {}
+SatelliteSet::SatelliteSet(std::wstring workspacePath, ExeImage& image, CopyObserver* observer)
+    : workspacePath_(std::move(workspacePath)), image_(image), observer_(observer) {}
 
 SatelliteSet::~SatelliteSet() {
     // First added, first removed.
@@ -33,7 +33,7 @@ void SatelliteSet::AddSatellite(const std::wstring& tag, uint16_t id) {
     const std::wstring filePath = directory + L"\\SetupUI.resources.dll";
     // A failed extraction leaves the directory in place, empty: it is owned only once its
     // file has been written.
-    image_.ExtractResource(id, filePath);
+    image_.ExtractResource(id, filePath, observer_);
     file->path = filePath;
     file->Lock();
     satellites_.push_back(

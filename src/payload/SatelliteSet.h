@@ -26,8 +26,9 @@ class SatelliteDirectory {
 // workspace and removed again in the order they were added.
 class SatelliteSet {
   public:
-    // The workspace path ends in a backslash; the image must outlive the set.
-    SatelliteSet(std::wstring workspacePath, ExeImage& image);
+    // The workspace path ends in a backslash; the image, and the observer of the copies if
+    // there is one, must outlive the set.
+    SatelliteSet(std::wstring workspacePath, ExeImage& image, CopyObserver* observer = nullptr);
     ~SatelliteSet();
     SatelliteSet(const SatelliteSet&) = delete;
     SatelliteSet& operator=(const SatelliteSet&) = delete;
@@ -38,5 +39,6 @@ class SatelliteSet {
   private:
     std::wstring workspacePath_;
     ExeImage& image_;
+    CopyObserver* observer_;
     std::vector<std::unique_ptr<SatelliteDirectory>> satellites_;
 };

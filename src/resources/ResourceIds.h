@@ -13,6 +13,7 @@
 #define IDD_EXTRACT 154
 #define IDD_EXTRACT_RESULT 155
 #define IDD_EULA 156
+#define IDD_PROGRESS 158
 
 // The licence agreement in Rich Text Format, resource type "TXT".
 #define IDR_LICENCE 157
@@ -36,3 +37,7 @@
 
 // Licence agreement dialog (156).
 #define IDC_LICENCE_TEXT 1015
+
+// Progress window (158).
+#define IDC_PROGRESS_TEXT 1016
+#define IDC_PROGRESS_BAR 1017

@@ -1,4 +1,5 @@
 #include "payload/ExeImage.h"
+#include "payload/ImageError.h"
 
 #include "Driver.h"
 #include "PayloadTest.h"

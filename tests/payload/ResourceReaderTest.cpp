@@ -1,5 +1,7 @@
 #include "payload/Extraction.h"
 
+#include "common/UniqueHandle.h"
+
 #include "Handles.h"
 #include "PayloadTest.h"
 #include "PeWriter.h"
@@ -243,6 +245,58 @@ TEST_F(ResourceReaderTest, CopyFailuresLeaveNoFileAndAreLoggedWithTheirCode) {
     EXPECT_EQ(OpenHandleCount(), handles);
     CloseHandle(readable);
     CloseHandle(writeOnly);
+}
+
+// Lets the copy go on for a number of chunks, then asks it to stop.
+class StoppingObserver : public CopyObserver {
+  public:
+    explicit StoppingObserver(size_t chunksAllowed) : chunksAllowed_(chunksAllowed) {}
+    bool ShouldContinue() override { return chunks.size() < chunksAllowed_; }
+    void Copied(uint32_t bytes) override { chunks.push_back(bytes); }
+
+    std::vector<uint32_t> chunks;
+
+  private:
+    size_t chunksAllowed_;
+};
+
+// The observer sees every chunk, which add up to the whole; a stop after chunk k reads
+// nothing more, logs nothing and leaves no output file. A stop before the first chunk
+// leaves an older file at the path as it was.
+TEST_F(ResourceReaderTest, AnObserverFollowsEveryChunkAndCanStopTheCopy) {
+    const std::string bytes = Pattern(2 * 1024 * 1024 + 4096 + 1000, 5);
+    const uint32_t size = static_cast<uint32_t>(bytes.size() - 4096);
+    const std::wstring sourcePath = dir / L"source.bin";
+    WriteBytes(sourcePath, bytes);
+    const UniqueFileHandle source(CreateFileW(sourcePath.c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                              nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(source);
+    const std::wstring out = dir / L"out.bin";
+    constexpr uint32_t kChunk = 1024 * 1024;
+    for (const size_t allowed : {size_t{0}, size_t{1}, size_t{2}, size_t{3}}) {
+        SCOPED_TRACE(allowed);
+        WriteBytes(out, "an older file");
+        StoppingObserver observer(allowed);
+        const std::string error =
+            ErrorText([&] { CopyResourceBytes(source.get(), 4096, size, out, &observer); });
+        LARGE_INTEGER position{};
+        SetFilePointerEx(source.get(), LARGE_INTEGER{}, &position, FILE_CURRENT);
+        if (allowed == 3) {
+            EXPECT_EQ(error, "");
+            EXPECT_EQ(observer.chunks, (std::vector<uint32_t>{kChunk, kChunk, size - 2 * kChunk}));
+            EXPECT_EQ(ReadBytes(out), bytes.substr(4096));
+            continue;
+        }
+        EXPECT_EQ(error, "Cancelled by the user.");
+        EXPECT_EQ(observer.chunks, std::vector<uint32_t>(allowed, kChunk));
+        EXPECT_EQ(position.QuadPart, 4096 + static_cast<LONGLONG>(allowed) * kChunk);
+        if (allowed == 0) {
+            EXPECT_EQ(ReadBytes(out), "an older file");
+        } else {
+            EXPECT_FALSE(FileExists(out));
+        }
+    }
+    EXPECT_EQ(LogText(), "");
 }
 
 } // namespace

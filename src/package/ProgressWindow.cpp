@@ -1,0 +1,131 @@
+#include "package/ProgressWindow.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+
+#include "common/Cancelled.h"
+#include "package/Dialog.h"
+
+namespace {
+
+constexpr DWORD kShowAfterMs = 1000;
+constexpr UINT kRefreshMs = 100;
+constexpr UINT_PTR kRefreshTimer = 1;
+// Posted by the work when it is over.
+constexpr UINT kCloseMessage = WM_APP + 1;
+// The bar's range: bytes would not fit its 32-bit position.
+constexpr int kBarSteps = 1000;
+
+class ProgressDialog : public Dialog<ProgressDialog> {
+  public:
+    explicit ProgressDialog(ProgressWindow::Shared& shared)
+        : Dialog<ProgressDialog>(shared.instance, IDD_PROGRESS, nullptr), shared_(shared) {}
+
+    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+        switch (message) {
+        case WM_INITDIALOG:
+            SetIconsAndTitle();
+            SetDlgItemTextW(window, IDC_PROGRESS_TEXT, shared_.text.c_str());
+            SendDlgItemMessageW(window, IDC_PROGRESS_BAR, PBM_SETRANGE32, 0, kBarSteps);
+            Refresh();
+            SetTimer(window, kRefreshTimer, kRefreshMs, nullptr);
+            // Published before the check, so that the work either finds the window or is
+            // found to be over here.
+            shared_.window = window;
+            if (WaitForSingleObject(shared_.finished.get(), 0) == WAIT_OBJECT_0) {
+                EndDialog(window, IDOK);
+            }
+            return TRUE;
+        case WM_TIMER:
+            if (WaitForSingleObject(shared_.finished.get(), 0) == WAIT_OBJECT_0) {
+                EndDialog(window, IDOK);
+            } else {
+                Refresh();
+            }
+            return TRUE;
+        case kCloseMessage:
+            EndDialog(window, IDOK);
+            return TRUE;
+        case WM_COMMAND:
+            // Cancel, Escape and the close box; the button is disabled once pressed, so
+            // none of them asks again. Enter does nothing.
+            if (LOWORD(wParam) == IDCANCEL) {
+                shared_.cancelRequested = true;
+                EnableWindow(GetDlgItem(window, IDCANCEL), FALSE);
+                SetDlgItemTextW(window, IDC_PROGRESS_TEXT, L"Cancelling...");
+            }
+            return TRUE;
+        case WM_DESTROY:
+            KillTimer(window, kRefreshTimer);
+            shared_.window = nullptr;
+            return FALSE;
+        default:
+            return Dialog<ProgressDialog>::HandleMessage(message, wParam, lParam);
+        }
+    }
+
+  private:
+    void Refresh() {
+        const uint64_t total = shared_.totalBytes;
+        const uint64_t done = std::min<uint64_t>(shared_.doneBytes, total);
+        const int position = total == 0 ? 0 : static_cast<int>(done * kBarSteps / total);
+        SendDlgItemMessageW(window, IDC_PROGRESS_BAR, PBM_SETPOS, position, 0);
+    }
+
+    ProgressWindow::Shared& shared_;
+};
+
+void ShowWhenSlow(ProgressWindow::Shared& shared) {
+    if (WaitForSingleObject(shared.finished.get(), kShowAfterMs) != WAIT_TIMEOUT) {
+        return;
+    }
+    // The window is only a sign of life: when it cannot be shown, the work goes on without.
+    try {
+        ProgressDialog dialog(shared);
+        dialog.Show();
+    } catch (...) {
+    }
+}
+
+} // namespace
+
+ProgressWindow::ProgressWindow(HINSTANCE instance, std::wstring text, uint64_t totalBytes) {
+    shared_.instance = instance;
+    shared_.text = std::move(text);
+    shared_.totalBytes = totalBytes;
+    shared_.finished.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (shared_.finished) {
+        thread_ = std::thread(ShowWhenSlow, std::ref(shared_));
+    }
+}
+
+ProgressWindow::~ProgressWindow() {
+    Close();
+}
+
+bool ProgressWindow::ShouldContinue() {
+    return !shared_.cancelRequested;
+}
+
+void ProgressWindow::Copied(uint32_t bytes) {
+    shared_.doneBytes += bytes;
+}
+
+void ProgressWindow::Finish() {
+    Close();
+    if (shared_.cancelRequested) {
+        throw Cancelled();
+    }
+}
+
+void ProgressWindow::Close() noexcept {
+    if (!thread_.joinable()) {
+        return;
+    }
+    SetEvent(shared_.finished.get());
+    if (const HWND window = shared_.window) {
+        PostMessageW(window, kCloseMessage, 0, 0);
+    }
+    thread_.join();
+}

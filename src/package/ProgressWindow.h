@@ -1,0 +1,51 @@
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <thread>
+
+#include "common/UniqueHandle.h"
+#include "payload/CopyObserver.h"
+
+// A sign of life for long work: a window with the product title, a line of text, a bar by
+// bytes and Cancel. It is shown by a thread of its own once the work has gone on for a
+// second, so that it is drawn and answers clicks however long a read takes; work that
+// ends within the second shows nothing. Cancel, Escape and the close box only ask the work
+// to stop: the observed copy stops at its next chunk.
+class ProgressWindow : public CopyObserver {
+  public:
+    // The clock starts here; totalBytes is what the bar counts up to.
+    ProgressWindow(HINSTANCE instance, std::wstring text, uint64_t totalBytes);
+    ~ProgressWindow() override;
+    ProgressWindow(const ProgressWindow&) = delete;
+    ProgressWindow& operator=(const ProgressWindow&) = delete;
+
+    bool ShouldContinue() override;
+    void Copied(uint32_t bytes) override;
+
+    // Closes the window and ends its thread. Raises Cancelled when the user asked to stop,
+    // also when that came after the last chunk.
+    void Finish();
+
+    // The state the window's thread reads and the window's Cancel sets.
+    struct Shared {
+        HINSTANCE instance = nullptr;
+        std::wstring text;
+        uint64_t totalBytes = 0;
+        std::atomic<uint64_t> doneBytes{0};
+        std::atomic<bool> cancelRequested{false};
+        // Set when the work is over: the window is not shown, or closes.
+        UniqueKernelHandle finished;
+        // The open window, for a prompt close.
+        std::atomic<HWND> window{nullptr};
+    };
+
+  private:
+    void Close() noexcept;
+
+    Shared shared_;
+    std::thread thread_;
+};

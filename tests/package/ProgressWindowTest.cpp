@@ -1,0 +1,96 @@
+#include "package/ProgressWindow.h"
+
+#include "common/Cancelled.h"
+#include "resources/ResourceIds.h"
+
+#include "Controls.h"
+#include "Handles.h"
+#include "UiScript.h"
+
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+// The window runs on a thread of its own, so this thread drives it like another process
+// would: it finds it, reads it and presses its controls.
+namespace {
+
+BOOL CALLBACK FindProgressWindow(HWND window, LPARAM result) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process == GetCurrentProcessId() && IsWindowVisible(window) &&
+        GetDlgItem(window, IDC_PROGRESS_BAR)) {
+        *reinterpret_cast<HWND*>(result) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND ShownProgressWindow() {
+    HWND found = nullptr;
+    EnumWindows(FindProgressWindow, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+// Whether the condition comes true within 20 s.
+bool Eventually(const std::function<bool()>& condition) {
+    for (const ULONGLONG deadline = GetTickCount64() + 20000; GetTickCount64() < deadline;
+         Sleep(10)) {
+        if (condition()) {
+            return true;
+        }
+    }
+    return condition();
+}
+
+LRESULT BarPosition(HWND window) {
+    return SendDlgItemMessageW(window, IDC_PROGRESS_BAR, PBM_GETPOS, 0, 0);
+}
+
+TEST(ProgressWindow, ShowsAfterASecondFollowsTheBytesAndEveryCancelAsksTheWorkToStop) {
+    const HINSTANCE self = GetModuleHandleW(nullptr);
+    {
+        // Work that ends within the second shows nothing, and has not been cancelled.
+        ProgressWindow quick(self, L"Preparing setup...", 10);
+        quick.Copied(10);
+        EXPECT_EQ(ShownProgressWindow(), nullptr);
+        EXPECT_NO_THROW(quick.Finish());
+    }
+    DWORD handles = 0;
+    void (*const cancels[])(HWND) = {+[](HWND w) { Click(w, IDCANCEL); }, &PressEscape, &CloseBox};
+    for (auto cancel : cancels) {
+        handles = cancel == cancels[1] ? OpenHandleCount() : handles; // the first warms up
+        ProgressWindow progress(self, L"Preparing setup...", 4000);
+        const ULONGLONG start = GetTickCount64();
+        progress.Copied(1000);
+        HWND window = nullptr;
+        ASSERT_TRUE(Eventually([&] { return (window = ShownProgressWindow()) != nullptr; }));
+        EXPECT_GE(GetTickCount64() - start, 1000u);
+        wchar_t caption[64] = {};
+        GetWindowTextW(window, caption, 64);
+        EXPECT_EQ(std::wstring(caption), L"Orvanta Vellumo Setup");
+        EXPECT_EQ(ControlText(window, IDC_PROGRESS_TEXT), L"Preparing setup...");
+        EXPECT_TRUE(Eventually([&] { return BarPosition(window) == 250; }));
+        progress.Copied(2000);
+        EXPECT_TRUE(Eventually([&] { return BarPosition(window) == 750; }));
+
+        // Enter does nothing; a cancel asks the work to stop, and the window stays until the
+        // work is over. A second request, by any way, cannot be made.
+        PressKey(window, VK_RETURN);
+        EXPECT_TRUE(progress.ShouldContinue());
+        cancel(window);
+        EXPECT_TRUE(Eventually([&] { return !progress.ShouldContinue(); }));
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(window, IDCANCEL)));
+        CloseBox(window);
+        PressEscape(window);
+        Sleep(200);
+        EXPECT_TRUE(IsWindowVisible(window));
+        EXPECT_THROW(progress.Finish(), Cancelled);
+        EXPECT_FALSE(IsWindow(window));
+    }
+    EXPECT_EQ(OpenHandleCount(), handles);
+}
+
+} // namespace
