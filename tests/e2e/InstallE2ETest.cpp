@@ -1,4 +1,5 @@
 #include "Driver.h"
+#include "InstallRun.h"
 #include "common/UniqueHandle.h"
 #include "log/Logger.h"
 #include "Registry.h"
@@ -21,48 +22,6 @@ const wchar_t kFrameworkQuestion[] =
     L"computer.\nOpen the Windows Features app to turn it back on?";
 const wchar_t kTooOld[] =
     L"This product can only be installed on Windows 7 Service Pack 1 or higher";
-
-// One run of a bootstrapper variant with its own temporary directory; the stand-ins it
-// starts record themselves in a file of the run.
-class InstallRun {
-  public:
-    explicit InstallRun(const std::wstring& program, DWORD setupUiExitCode = 0,
-                        const std::wstring& currentDirectory = {},
-                        const std::wstring& setupUiHold = {}) {
-        auto environment = TempAt(temp.path());
-        environment[L"STANDIN_RECORD"] = record;
-        environment[L"STANDIN_EXIT_CODE"] = std::to_wstring(setupUiExitCode);
-        environment[L"STANDIN_HOLD"] = setupUiHold;
-        process = std::make_unique<Launched>(program, L"", environment, currentDirectory);
-    }
-
-    std::wstring Workspace() const {
-        const std::vector<std::wstring> runs = ListDirectory(temp / L"OrvantaSetup");
-        return runs.size() == 1 ? temp / (L"OrvantaSetup\\" + runs[0] + L"\\") : std::wstring();
-    }
-    std::string Log() const { return ReadBytes(Workspace() + L"Setup.log"); }
-    // One entry per started stand-in: path, argument text and the names beside it.
-    std::vector<std::vector<std::wstring>> Started() const {
-        std::vector<std::vector<std::wstring>> lines;
-        if (!FileExists(record)) {
-            return lines;
-        }
-        std::wstringstream all(Utf8ToWide(ReadBytes(record)));
-        for (std::wstring line; std::getline(all, line);) {
-            std::vector<std::wstring> fields;
-            std::wstringstream parts(line);
-            for (std::wstring field; std::getline(parts, field, L'\t');) {
-                fields.push_back(field);
-            }
-            lines.push_back(fields);
-        }
-        return lines;
-    }
-
-    TempDir temp{L"install"};
-    const std::wstring record = temp / L"started.txt";
-    std::unique_ptr<Launched> process;
-};
 
 // The framework key, present or absent in the registry view that a 32-bit program reads,
 // and put back as it was.
@@ -95,13 +54,6 @@ class PlacedCopy {
     std::wstring path_;
 };
 
-std::string ExpectedLog(const std::wstring& program, const std::wstring& workspace, int exitCode) {
-    return "ExeImage: module path is " + WideToUtf8(program) + "\n" +
-           "Trying to start process: " + WideToUtf8(workspace) + "SetupUI.exe /log=true\n" +
-           "  Succeeded: 1\nWaiting for process to finish...\n  Exit code: " +
-           std::to_string(exitCode) + "\n";
-}
-
 // Whether this process can open the file with the access, sharing everything.
 bool CanOpen(const std::wstring& path, DWORD access) {
     return static_cast<bool>(UniqueFileHandle(
@@ -123,6 +75,15 @@ TEST(InstallE2E, LaysOutEveryPayloadRunsTheSetupUiAndLeavesOnlyTheLog) {
         CreateEventW(nullptr, TRUE, FALSE, (holdName + L"-started").c_str()));
     ASSERT_TRUE(hold && running);
     InstallRun run(program, 0, {}, holdName);
+    // A layout that is over within a second shows no window of its own.
+    HWND shown = nullptr;
+    for (const ULONGLONG deadline = GetTickCount64() + 60000;
+         !shown && WaitForSingleObject(running.get(), 0) == WAIT_TIMEOUT &&
+         GetTickCount64() < deadline;) {
+        shown = WaitForWindowWhere(
+            run.process->id(), [](HWND) { return true; }, 0);
+    }
+    EXPECT_EQ(shown, nullptr) << testing::PrintToString(WindowText(shown));
     ASSERT_EQ(WaitForSingleObject(running.get(), 60000), WAIT_OBJECT_0);
     const std::wstring workspace = run.Workspace();
     ASSERT_FALSE(workspace.empty());

@@ -63,7 +63,7 @@ void CreatePackage(const SetupRun& run, const Choices& choices, const std::wstri
 
 // Closes the result dialog with OK or Cancel, the Explorer box set as given.
 void CloseResult(const SetupRun& run, int button, bool showInExplorer) {
-    HWND result = WaitForWindow(run.setup.id(), L"#32770", kResult);
+    HWND result = run.Result();
     ASSERT_NE(result, nullptr);
     EXPECT_TRUE(IsChecked(result, IDC_SHOW_IN_EXPLORER));
     if (!showInExplorer) {

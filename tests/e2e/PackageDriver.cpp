@@ -1,9 +1,17 @@
 #include "PackageDriver.h"
 
+#include "resources/ResourceIds.h"
+
 #include "Driver.h"
 #include "TestFiles.h"
 
 #include <tlhelp32.h>
+
+HWND WaitForResult(DWORD processId) {
+    return WaitForWindowWhere(processId, [](HWND window) {
+        return WindowText(window) == kResult && GetDlgItem(window, IDC_SHOW_IN_EXPLORER);
+    });
+}
 
 bool ChooseSaveFile(DWORD processId, const std::wstring& path) {
     HWND saveAs = WaitForWindow(processId, L"#32770", L"Save As");

@@ -10,6 +10,10 @@
 
 // Driving what package creation opens and starts, from outside the bootstrapper.
 
+// The process's result dialog, waited for: the progress window of a slow run has the same
+// caption.
+HWND WaitForResult(DWORD processId);
+
 // Waits for the process's save dialog, types the path into its file name box and presses
 // Save. Returns false when no save dialog appeared.
 bool ChooseSaveFile(DWORD processId, const std::wstring& path);
@@ -42,6 +46,7 @@ struct SetupRun {
     HWND Window(const std::wstring& caption) const {
         return WaitForWindow(setup.id(), L"#32770", caption);
     }
+    HWND Result() const { return WaitForResult(setup.id()); }
     // The workspace's log, or how many workspaces there are when not exactly one.
     std::wstring Log() const;
 

@@ -1,6 +1,7 @@
 // Drives the bootstrapper's windows as a user would and saves each as a bitmap, for the
 // pictures of the README (scripts/render-pictures.sh turns them into PNG files).
 // Usage: ui_pictures <output directory>
+#include "package/ProgressWindow.h"
 #include "resources/ResourceIds.h"
 
 #include "Driver.h"
@@ -94,7 +95,7 @@ void ExtractFlow() {
     if (!Create(run, options)) {
         return;
     }
-    HWND result = run.Window(L"Orvanta Vellumo Setup");
+    HWND result = run.Result();
     Save(result, L"package-created.bmp");
     Click(result, IDCANCEL);
     run.setup.Wait(20000);
@@ -126,6 +127,17 @@ void ExceptionBox() {
     run.setup.Wait(20000);
 }
 
+// The progress window of a slow layout, shown by this program, which carries the
+// bootstrapper's resources: a real slow medium needs root.
+void ProgressPicture() {
+    ProgressWindow progress(GetModuleHandleW(nullptr), L"Preparing setup...", 1000);
+    progress.Copied(450);
+    Save(WaitForWindowWhere(GetCurrentProcessId(),
+                            [](HWND window) { return GetDlgItem(window, IDC_PROGRESS_BAR); }),
+         L"progress.bmp");
+    progress.Finish();
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -141,5 +153,6 @@ int wmain(int argc, wchar_t** argv) {
     FirstWindow(L"PackageSetup", L"/defaults", kOptions, L"defaults-options.bmp", IDCANCEL);
     FirstWindow(L"OrvantaSetup", L"/help", L"Orvanta Vellumo Setup", L"help-message.bmp", IDOK);
     ExceptionBox();
+    ProgressPicture();
     return failures == 0 ? 0 : 1;
 }

@@ -68,7 +68,7 @@ TEST(PlantingE2E, TheBootstrapperLoadsNoDllPlantedBesideIt) {
     Click(options, 1011);
     const std::wstring package = temp / L"planted.msi";
     ASSERT_TRUE(ChooseSaveFile(setup.id(), package));
-    HWND result = WaitForWindow(setup.id(), L"#32770", L"Orvanta Vellumo Setup");
+    HWND result = WaitForResult(setup.id());
     ASSERT_NE(result, nullptr);
     Click(result, IDCANCEL);
     EXPECT_EQ(setup.ExitCode(), 0u);
