@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Renders the package creation dialogs (both modes), the licence agreement, the result
-# dialog and the message boxes to docs/images/*.png: builds the bootstrapper variants and
-# the picture driver, runs the driver under Wine on a virtual display, converts its bitmaps.
+# dialog, the message boxes and the progress window to docs/images/*.png: builds the
+# bootstrapper variants and the picture driver, runs the driver under Wine on a virtual
+# display, converts its bitmaps.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
