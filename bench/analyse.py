@@ -187,6 +187,13 @@ def main():
             "ratio_of_minimums": ratio(stats.get("help_full"), stats.get("messagebox"), "min"),
             "limit": 1.2,
         },
+        "first_window_on_slow_medium_ms": {
+            "value": stats["slow_full"]["median"] if stats.get("slow_full") else None,
+            "limit": 2000},
+        "install_rate_vs_plain_copy_rate": {
+            "value": (fit["rate_mib_s"] / fit["plain_rate_mib_s"]
+                      if fit and fit.get("rate_mib_s") and fit.get("plain_rate_mib_s") else None),
+            "rule": "at least 0.9"},
         "throughput_flat": {"flat": flat, "rule": "rate 256 MiB..full >= 0.7 x rate 64..256 MiB",
                             **{key: round(value, 1) for key, value in halves.items()}},
     }
@@ -217,8 +224,19 @@ def main():
                 "help_vs_message_box"):
         targets[key]["verdict"] = verdict(targets[key]["ratio"], targets[key]["limit"])
     targets["peak_memory_full_minus_1M_kib"]["verdict"] = verdict(rss_excess_kb, 4096)
+    targets["first_window_on_slow_medium_ms"]["verdict"] = verdict(
+        targets["first_window_on_slow_medium_ms"]["value"], 2000)
+    rate_ratio = targets["install_rate_vs_plain_copy_rate"]["value"]
+    targets["install_rate_vs_plain_copy_rate"]["verdict"] = (
+        "not measured" if rate_ratio is None else ("met" if rate_ratio >= 0.9 else "missed"))
     targets["throughput_flat"]["verdict"] = (
         "not measured" if flat is None else ("met" if flat else "missed"))
+
+    slow_medium = "not measured"
+    slow_file = os.path.join(os.path.dirname(raw_path), "slow-medium.txt")
+    if os.path.exists(slow_file):
+        with open(slow_file) as file:
+            slow_medium = file.read().strip()
 
     properties_file = os.path.join(os.path.dirname(raw_path), "extract-properties.txt")
     extract_properties = None
@@ -263,6 +281,8 @@ def main():
         ("messagebox_all", "6e. the same with manifest, imports, static stream, large address space", "ms"),
         ("savedialog", "6f. the save dialog alone (same call, manifest) to its window", "ms"),
         ("setupui_alone", "setup UI stand-in alone, start to exit", "ms"),
+        ("slow_full", "8. first visible window (the progress window), executable on a slow medium", "ms"),
+        ("slow_full_end", "8a. the same run, start to exit (the setup UI starts after the layout)", "ms"),
     ]
     m = result["machine"]
     lines = [
@@ -271,6 +291,7 @@ def main():
         f"Date {m['date']}, nproc {m['nproc']}, memory {m['memory_mib']} MiB, {m['wine']}, "
         f"kernel {m['kernel']}, load average at the end {m['load_average_at_end']}.",
         f"32-bit code: {m['execution_32bit']}.",
+        f"Slow medium (item 8): {slow_medium}.",
         f"Full payload set {sizes['full']:,} bytes (package {package_bytes:,}); executable "
         f"{full_bytes:,} bytes with payloads, {bare_bytes:,} bytes without (item 7).",
         "",
@@ -306,8 +327,10 @@ def main():
                 f"{target['ratio']:.3f} (mins {target['ratio_of_minimums']:.3f})")
             lines.append(f"| {key} | {value} | {target['limit']} | {target['verdict']} |")
         elif "value" in target:
-            value = "-" if target["value"] is None else f"{target['value']:.0f}"
-            lines.append(f"| {key} | {value} | {target['limit']} | {target['verdict']} |")
+            value = "-" if target["value"] is None else (
+                f"{target['value']:.3f}" if target["value"] < 10 else f"{target['value']:.0f}")
+            limit = target.get("limit", target.get("rule"))
+            lines.append(f"| {key} | {value} | {limit} | {target['verdict']} |")
         else:
             value = (f"{target.get('upper_mib_s', 0):.0f} vs {target.get('lower_mib_s', 0):.0f} MiB/s"
                      if "upper_mib_s" in target else "-")

@@ -124,6 +124,43 @@ for round in $(seq 1 "$rounds"); do
     peak_rss "$round" rss_1M "$bin/OrvantaSetup-1M.exe"
 done
 
+# The executable on a slow medium (a USB stick, a DVD, a network share): a loop-mounted file
+# system whose reads are throttled for the timer and what it starts. Timed from the start to
+# the first visible window (the progress window) and to the end (the setup UI starts once the
+# layout is over, and the stand-in ends at once).
+slow_rate_mib=20
+slow_note=$work/slow-medium.txt
+slow_medium() {
+    local blkio=/sys/fs/cgroup/blkio medium=$work/medium group device majmin round plan
+    group=$blkio/orvanta-bench-$$
+    [ "$(id -u)" -eq 0 ] || { echo "not measured: a throttled loop device needs root" >"$slow_note"; return; }
+    [ -f "$blkio/blkio.throttle.read_bps_device" ] ||
+        { echo "not measured: no cgroup v1 blkio controller" >"$slow_note"; return; }
+    mkdir -p "$medium"
+    truncate -s $(($(stat -c %s "$bin/OrvantaSetup-full.exe") + 128 * 1048576)) "$work/medium.img"
+    mkfs.ext4 -q -F "$work/medium.img"
+    mount -o loop "$work/medium.img" "$medium"
+    cp "$bin/OrvantaSetup-full.exe" "$medium/"
+    sync
+    device=$(findmnt -n -o SOURCE "$medium")
+    majmin=$(lsblk -n -o MAJ:MIN "$device" | tr -d ' ')
+    mkdir "$group"
+    echo "$majmin $((slow_rate_mib * 1048576))" >"$group/blkio.throttle.read_bps_device"
+    plan=$work/slow-plan.tsv
+    printf 'slow_full\tshown\t%s\t\n' "$(win "$medium/OrvantaSetup-full.exe")" >"$plan"
+    for round in $(seq 1 "${BENCH_SLOW_ROUNDS:-3}"); do
+        echo "slow medium, round $round"
+        dd if="$medium/OrvantaSetup-full.exe" iflag=nocache count=0 status=none
+        (echo "$BASHPID" >"$group/cgroup.procs" && exec wine "$timer" "$(win "$plan")" "$round" "$(win "$raw")")
+    done
+    while read -r pid; do echo "$pid" >"$blkio/cgroup.procs"; done <"$group/cgroup.procs"
+    rmdir "$group"
+    umount "$medium"
+    rm -f "$work/medium.img"
+    echo "executable on a loop device with reads throttled to $slow_rate_mib MiB/s" >"$slow_note"
+}
+slow_medium
+
 if $with_extract; then
     # What the last package creation committed.
     msiinfo export "$package" Property | tr -d '\r' | grep '_PROPERTY' >"$work/extract-properties.txt" || true

@@ -9,6 +9,8 @@
 //   exit    process start to process end;
 //   window  process start to the first visible top-level window of the process; the window's
 //           OK button is then pressed and the end of the process waited for.
+//   shown   process start to the first visible top-level window of the process, which is left
+//           alone; part "end": process start to its end.
 //   extract package creation driven through its dialogs: the install folder typed into the
 //           option dialog (the fifth field), Create, the package path (the fourth field)
 //           typed into Save As, Save; timed from process start to the result dialog, which
@@ -227,6 +229,24 @@ Outcome TimeToWindow(const PlanLine& line) {
     return outcome;
 }
 
+Outcome TimeToWindowAndEnd(const PlanLine& line) {
+    const Clock clock;
+    Process process(line.program, line.arguments);
+    while (VisibleWindowOf(process.id()) == nullptr) {
+        if (process.Ended() || clock.Elapsed() > kRunLimit) {
+            return {};
+        }
+        Sleep(1);
+    }
+    Outcome outcome{clock.Elapsed(), 0, {}};
+    if (!process.Wait(kRunLimit)) {
+        return {};
+    }
+    outcome.parts = {{"end", clock.Elapsed()}};
+    outcome.exitCode = process.ExitCode();
+    return outcome;
+}
+
 // Option dialog, Save As and result dialog of package creation.
 constexpr int kCreateButton = 1011;
 constexpr int kInstallFolder = 1012;
@@ -296,6 +316,9 @@ Outcome Measure(const PlanLine& line) {
     }
     if (line.mode == "window") {
         return TimeToWindow(line);
+    }
+    if (line.mode == "shown") {
+        return TimeToWindowAndEnd(line);
     }
     throw std::runtime_error("unknown mode " + line.mode);
 }
