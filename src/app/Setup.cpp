@@ -111,9 +111,11 @@ int RunInstall(HINSTANCE instance, const std::wstring& workspace) {
                     MB_ICONERROR);
         return 1;
     }
+    // Released after the payloads and satellites: a window shown stays while they go. The
+    // second counts from here, as loading the image reads the medium too.
+    ProgressWindow progress(instance, L"Preparing setup...");
     ExeImage image;
-    // Released after the payloads and satellites: a window shown stays while they go.
-    ProgressWindow progress(instance, L"Preparing setup...", LayoutSize(image));
+    progress.SetTotal(LayoutSize(image));
 
     // Each payload's owner learns its path only once the copy has returned, so a
     // payload whose copy failed is never deleted by it. Each is locked at once, so that

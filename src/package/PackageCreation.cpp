@@ -43,10 +43,10 @@ int RunPackageCreation(HINSTANCE instance, bool defaultsMode) {
     const bool noUpdateCheck = options.noUpdateCheck;
     const bool noEula = options.noEula;
 
-    ExeImage image;
     // Its bar is full while the package is edited and committed.
-    ProgressWindow progress(instance, L"Creating the package...",
-                            image.ResourceSize(kPackageResource));
+    ProgressWindow progress(instance, L"Creating the package...");
+    ExeImage image;
+    progress.SetTotal(image.ResourceSize(kPackageResource));
     ScopedFile package;
     image.ExtractResource(kPackageResource, packagePath, &progress);
     // From here on a failure deletes the package.

@@ -9,18 +9,29 @@
 
 namespace {
 
+// The window is made, hidden, a while before it is shown: making it takes a few hundred
+// milliseconds where 32-bit code is emulated.
+constexpr DWORD kMakeAfterMs = 600;
 constexpr DWORD kShowAfterMs = 1000;
 constexpr UINT kRefreshMs = 100;
 constexpr UINT_PTR kRefreshTimer = 1;
+constexpr UINT_PTR kShowTimer = 2;
 // Posted by the work when it is over.
 constexpr UINT kCloseMessage = WM_APP + 1;
 // The bar's range: bytes would not fit its 32-bit position.
 constexpr int kBarSteps = 1000;
 
+// Milliseconds from now to the tick, 0 when it has passed.
+DWORD TimeUntil(ULONGLONG tick) {
+    const ULONGLONG now = GetTickCount64();
+    return tick > now ? static_cast<DWORD>(tick - now) : 0;
+}
+
 class ProgressDialog : public Dialog<ProgressDialog> {
   public:
-    explicit ProgressDialog(ProgressWindow::Shared& shared)
-        : Dialog<ProgressDialog>(shared.instance, IDD_PROGRESS, nullptr), shared_(shared) {}
+    ProgressDialog(ProgressWindow::Shared& shared, ULONGLONG showAt)
+        : Dialog<ProgressDialog>(shared.instance, IDD_PROGRESS, nullptr), shared_(shared),
+          showAt_(showAt) {}
 
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
         switch (message) {
@@ -30,6 +41,7 @@ class ProgressDialog : public Dialog<ProgressDialog> {
             SendDlgItemMessageW(window, IDC_PROGRESS_BAR, PBM_SETRANGE32, 0, kBarSteps);
             Refresh();
             SetTimer(window, kRefreshTimer, kRefreshMs, nullptr);
+            SetTimer(window, kShowTimer, TimeUntil(showAt_), nullptr);
             // Published before the check, so that the work either finds the window or is
             // found to be over here.
             shared_.window = window;
@@ -40,10 +52,20 @@ class ProgressDialog : public Dialog<ProgressDialog> {
         case WM_TIMER:
             if (WaitForSingleObject(shared_.finished.get(), 0) == WAIT_OBJECT_0) {
                 EndDialog(window, IDOK);
+            } else if (wParam == kShowTimer) {
+                KillTimer(window, kShowTimer);
+                mayShow_ = true;
+                ShowWindow(window, SW_SHOWNORMAL);
             } else {
                 Refresh();
             }
             return TRUE;
+        case WM_WINDOWPOSCHANGING:
+            // The dialog box shows itself once its queue is empty; not before its time.
+            if (!mayShow_) {
+                reinterpret_cast<WINDOWPOS*>(lParam)->flags &= ~SWP_SHOWWINDOW;
+            }
+            return FALSE;
         case kCloseMessage:
             EndDialog(window, IDOK);
             return TRUE;
@@ -74,6 +96,8 @@ class ProgressDialog : public Dialog<ProgressDialog> {
     }
 
     ProgressWindow::Shared& shared_;
+    ULONGLONG showAt_;
+    bool mayShow_ = false;
 };
 
 // The window's code and resources come from the executable's file, which may be on the
@@ -103,6 +127,10 @@ void ReadInWhatTheWindowNeeds(HINSTANCE instance) {
             sink = sink ^ bytes[offset];
         }
     }
+    // The bar's class comes with the common controls, which the system loads on first use.
+    WNDCLASSEXW barClass{};
+    barClass.cbSize = sizeof(barClass);
+    GetClassInfoExW(nullptr, PROGRESS_CLASSW, &barClass);
     for (const int metric : {SM_CXSMICON, SM_CXICON}) {
         const int size = GetSystemMetrics(metric);
         UniqueIcon(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_SETUP), IMAGE_ICON,
@@ -112,14 +140,13 @@ void ReadInWhatTheWindowNeeds(HINSTANCE instance) {
 
 void ShowWhenSlow(ProgressWindow::Shared& shared, ULONGLONG begun) {
     ReadInWhatTheWindowNeeds(shared.instance);
-    const ULONGLONG elapsed = GetTickCount64() - begun;
-    const DWORD wait = elapsed < kShowAfterMs ? static_cast<DWORD>(kShowAfterMs - elapsed) : 0;
-    if (WaitForSingleObject(shared.finished.get(), wait) != WAIT_TIMEOUT) {
+    if (WaitForSingleObject(shared.finished.get(), TimeUntil(begun + kMakeAfterMs)) !=
+        WAIT_TIMEOUT) {
         return;
     }
     // The window is only a sign of life: when it cannot be shown, the work goes on without.
     try {
-        ProgressDialog dialog(shared);
+        ProgressDialog dialog(shared, begun + kShowAfterMs);
         dialog.Show();
     } catch (...) {
     }
@@ -127,10 +154,9 @@ void ShowWhenSlow(ProgressWindow::Shared& shared, ULONGLONG begun) {
 
 } // namespace
 
-ProgressWindow::ProgressWindow(HINSTANCE instance, std::wstring text, uint64_t totalBytes) {
+ProgressWindow::ProgressWindow(HINSTANCE instance, std::wstring text) {
     shared_.instance = instance;
     shared_.text = std::move(text);
-    shared_.totalBytes = totalBytes;
     shared_.finished.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (shared_.finished) {
         thread_ = std::thread(ShowWhenSlow, std::ref(shared_), GetTickCount64());
@@ -139,6 +165,10 @@ ProgressWindow::ProgressWindow(HINSTANCE instance, std::wstring text, uint64_t t
 
 ProgressWindow::~ProgressWindow() {
     Close();
+}
+
+void ProgressWindow::SetTotal(uint64_t bytes) {
+    shared_.totalBytes = bytes;
 }
 
 bool ProgressWindow::ShouldContinue() {

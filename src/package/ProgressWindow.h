@@ -17,11 +17,14 @@
 // to stop: the observed copy stops at its next chunk.
 class ProgressWindow : public CopyObserver {
   public:
-    // The clock starts here; totalBytes is what the bar counts up to.
-    ProgressWindow(HINSTANCE instance, std::wstring text, uint64_t totalBytes);
+    // The clock starts here, before the work knows how much it has to copy.
+    ProgressWindow(HINSTANCE instance, std::wstring text);
     ~ProgressWindow() override;
     ProgressWindow(const ProgressWindow&) = delete;
     ProgressWindow& operator=(const ProgressWindow&) = delete;
+
+    // What the bar counts up to.
+    void SetTotal(uint64_t bytes);
 
     bool ShouldContinue() override;
     void Copied(uint32_t bytes) override;
@@ -34,7 +37,7 @@ class ProgressWindow : public CopyObserver {
     struct Shared {
         HINSTANCE instance = nullptr;
         std::wstring text;
-        uint64_t totalBytes = 0;
+        std::atomic<uint64_t> totalBytes{0};
         std::atomic<uint64_t> doneBytes{0};
         std::atomic<bool> cancelRequested{false};
         // Set when the work is over: the window is not shown, or closes.

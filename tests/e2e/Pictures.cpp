@@ -130,7 +130,8 @@ void ExceptionBox() {
 // The progress window of a slow layout, shown by this program, which carries the
 // bootstrapper's resources: a real slow medium needs root.
 void ProgressPicture() {
-    ProgressWindow progress(GetModuleHandleW(nullptr), L"Preparing setup...", 1000);
+    ProgressWindow progress(GetModuleHandleW(nullptr), L"Preparing setup...");
+    progress.SetTotal(1000);
     progress.Copied(450);
     Save(WaitForWindowWhere(GetCurrentProcessId(),
                             [](HWND window) { return GetDlgItem(window, IDC_PROGRESS_BAR); }),

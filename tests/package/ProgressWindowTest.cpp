@@ -53,7 +53,8 @@ TEST(ProgressWindow, ShowsAfterASecondFollowsTheBytesAndEveryCancelAsksTheWorkTo
     const HINSTANCE self = GetModuleHandleW(nullptr);
     {
         // Work that ends within the second shows nothing, and has not been cancelled.
-        ProgressWindow quick(self, L"Preparing setup...", 10);
+        ProgressWindow quick(self, L"Preparing setup...");
+        quick.SetTotal(10);
         quick.Copied(10);
         EXPECT_EQ(ShownProgressWindow(), nullptr);
         EXPECT_NO_THROW(quick.Finish());
@@ -62,7 +63,8 @@ TEST(ProgressWindow, ShowsAfterASecondFollowsTheBytesAndEveryCancelAsksTheWorkTo
     void (*const cancels[])(HWND) = {+[](HWND w) { Click(w, IDCANCEL); }, &PressEscape, &CloseBox};
     for (auto cancel : cancels) {
         handles = cancel == cancels[1] ? OpenHandleCount() : handles; // the first warms up
-        ProgressWindow progress(self, L"Preparing setup...", 4000);
+        ProgressWindow progress(self, L"Preparing setup...");
+        progress.SetTotal(4000);
         const ULONGLONG start = GetTickCount64();
         progress.Copied(1000);
         HWND window = nullptr;
