@@ -13,6 +13,7 @@
 #include "payload/ExeImage.h"
 #include "payload/SatelliteSet.h"
 #include "workspace/ChildProcess.h"
+#include "workspace/DeadWorkspaces.h"
 #include "workspace/ScopedFile.h"
 #include "workspace/Workspace.h"
 #include "workspace/WorkspaceLayout.h"
@@ -115,5 +116,6 @@ int RunSetup(HINSTANCE instance, RunMode mode) {
     if (mode == RunMode::Extract || mode == RunMode::Defaults) {
         return RunPackageCreation(instance, mode == RunMode::Defaults);
     }
+    ClearDeadWorkspaces(workspace);
     return RunInstall(workspace);
 }
