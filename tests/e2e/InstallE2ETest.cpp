@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <forward_list>
 #include <memory>
 #include <sstream>
@@ -22,24 +23,36 @@ const wchar_t kFrameworkQuestion[] =
 const wchar_t kTooOld[] =
     L"This product can only be installed on Windows 7 Service Pack 1 or higher";
 
-// One run of a bootstrapper variant with its own temporary directory; the stand-ins it
-// starts record themselves in a file of the run.
+// The one directory in the parent that is not among the earlier ones, ending in a
+// backslash; empty when there is not exactly one.
+std::wstring NewDirectory(const std::wstring& parent, const std::vector<std::wstring>& earlier) {
+    std::vector<std::wstring> made;
+    for (const std::wstring& name : ListDirectory(parent)) {
+        if (std::find(earlier.begin(), earlier.end(), name) == earlier.end()) {
+            made.push_back(name);
+        }
+    }
+    return made.size() == 1 ? parent + made[0] + L"\\" : std::wstring();
+}
+
+// One run of a bootstrapper variant with its own temporary directory, or with that of an
+// earlier run beside which it runs; the stand-ins it starts record themselves in a file of
+// that directory.
 class InstallRun {
   public:
     explicit InstallRun(const std::wstring& program, DWORD setupUiExitCode = 0,
                         const std::wstring& currentDirectory = {},
-                        const std::wstring& setupUiHold = {}) {
-        auto environment = TempAt(temp.path());
+                        const std::wstring& setupUiHold = {}, const InstallRun* besides = nullptr)
+        : temp(besides ? besides->temp : std::make_shared<TempDir>(L"install")) {
+        auto environment = TempAt(temp->path());
         environment[L"STANDIN_RECORD"] = record;
         environment[L"STANDIN_EXIT_CODE"] = std::to_wstring(setupUiExitCode);
         environment[L"STANDIN_HOLD"] = setupUiHold;
         process = std::make_unique<Launched>(program, L"", environment, currentDirectory);
     }
 
-    std::wstring Workspace() const {
-        const std::vector<std::wstring> runs = ListDirectory(temp / L"OrvantaSetup");
-        return runs.size() == 1 ? temp / (L"OrvantaSetup\\" + runs[0] + L"\\") : std::wstring();
-    }
+    // Asked before a later run beside this one has made its own.
+    std::wstring Workspace() const { return NewDirectory(*temp / L"OrvantaSetup\\", earlier); }
     std::string Log() const { return ReadBytes(Workspace() + L"Setup.log"); }
     // One entry per started stand-in: path, argument text and the names beside it.
     std::vector<std::vector<std::wstring>> Started() const {
@@ -59,8 +72,10 @@ class InstallRun {
         return lines;
     }
 
-    TempDir temp{L"install"};
-    const std::wstring record = temp / L"started.txt";
+    std::shared_ptr<TempDir> temp;
+    const std::wstring record = *temp / L"started.txt";
+    // The workspaces of the runs before this one.
+    const std::vector<std::wstring> earlier = ListDirectory(*temp / L"OrvantaSetup");
     std::unique_ptr<Launched> process;
 };
 
@@ -95,6 +110,30 @@ class PlacedCopy {
     std::wstring path_;
 };
 
+// A stand-in setup UI started with the name says that it has started and then waits until
+// it is let go, at the latest when this goes.
+class SetupUiHold {
+  public:
+    explicit SetupUiHold(const std::wstring& label)
+        : name(L"OrvantaStandInHold" + std::to_wstring(GetCurrentProcessId()) + label),
+          release_(CreateEventW(nullptr, TRUE, FALSE, name.c_str())),
+          started_(CreateEventW(nullptr, TRUE, FALSE, (name + L"-started").c_str())) {}
+    SetupUiHold(const SetupUiHold&) = delete;
+    SetupUiHold& operator=(const SetupUiHold&) = delete;
+    ~SetupUiHold() { Release(); }
+
+    bool Started() const {
+        return release_ && started_ && WaitForSingleObject(started_.get(), 60000) == WAIT_OBJECT_0;
+    }
+    void Release() const { SetEvent(release_.get()); }
+
+    const std::wstring name;
+
+  private:
+    UniqueKernelHandle release_;
+    UniqueKernelHandle started_;
+};
+
 std::string ExpectedLog(const std::wstring& program, const std::wstring& workspace, int exitCode) {
     return "ExeImage: module path is " + WideToUtf8(program) + "\n" +
            "Trying to start process: " + WideToUtf8(workspace) + "SetupUI.exe /log=true\n" +
@@ -115,15 +154,10 @@ bool Rename(const std::wstring& from) {
 
 TEST(InstallE2E, LaysOutEveryPayloadRunsTheSetupUiAndLeavesOnlyTheLog) {
     const std::wstring program = BuiltProgram(L"StandInSetup.exe");
-    // The setup UI stand-in says it has started and waits for the hold event, so that its
-    // workspace can be tried.
-    const std::wstring holdName = L"OrvantaStandInHold" + std::to_wstring(GetCurrentProcessId());
-    const UniqueKernelHandle hold(CreateEventW(nullptr, TRUE, FALSE, holdName.c_str()));
-    const UniqueKernelHandle running(
-        CreateEventW(nullptr, TRUE, FALSE, (holdName + L"-started").c_str()));
-    ASSERT_TRUE(hold && running);
-    InstallRun run(program, 0, {}, holdName);
-    ASSERT_EQ(WaitForSingleObject(running.get(), 60000), WAIT_OBJECT_0);
+    // Held, so that its workspace can be tried.
+    const SetupUiHold hold(L"");
+    InstallRun run(program, 0, {}, hold.name);
+    ASSERT_TRUE(hold.Started());
     const std::wstring workspace = run.Workspace();
     ASSERT_FALSE(workspace.empty());
     // Every payload and satellite is locked: the setup UI reads them, nobody changes them.
@@ -138,7 +172,7 @@ TEST(InstallE2E, LaysOutEveryPayloadRunsTheSetupUiAndLeavesOnlyTheLog) {
         EXPECT_FALSE(succeeded) << what;
     }
     EXPECT_TRUE(CanOpen(workspace + L"Orvanta.msi", GENERIC_READ)) << GetLastError();
-    SetEvent(hold.get());
+    hold.Release();
     EXPECT_EQ(run.process->ExitCode(), 0u);
     EXPECT_EQ(run.Log(), ExpectedLog(program, workspace, 0));
     EXPECT_EQ(ListDirectory(workspace), std::vector<std::wstring>{L"Setup.log"});
@@ -153,6 +187,75 @@ TEST(InstallE2E, LaysOutEveryPayloadRunsTheSetupUiAndLeavesOnlyTheLog) {
     EXPECT_EQ(started[0][2],
               L"DotNet.exe Orvanta.msi Setup.log SetupUI.exe SetupUI.exe.config de en-US es "
               L"fr it ja pt-BR ru zh-Hans");
+}
+
+// A run first deletes the payloads that a killed run left, and nothing else: not the log or
+// a user's file there; not what a killed run's setup UI that still runs may need; nothing
+// in a live run's workspace, where a package creation run's files named like payloads are
+// locked by nothing but the run's hold; and nothing behind a link. Its own run is as ever.
+TEST(InstallE2E, ARunDeletesOnlyThePayloadsThatKilledRunsLeft) {
+    const std::wstring program = BuiltProgram(L"StandInSetup.exe");
+    const SetupUiHold orphanHold(L"-orphan"), killedHold(L"-killed");
+    InstallRun orphaned(program, 0, {}, orphanHold.name);
+    ASSERT_TRUE(orphanHold.Started());
+    const std::wstring orphan = orphaned.Workspace();
+    ASSERT_FALSE(orphan.empty());
+    const std::vector<std::wstring> orphanBefore = ListDirectory(orphan);
+    ASSERT_TRUE(orphaned.process->Kill());
+
+    InstallRun killed(program, 0, {}, killedHold.name, &orphaned);
+    ASSERT_TRUE(killedHold.Started());
+    const std::wstring dead = killed.Workspace();
+    ASSERT_FALSE(dead.empty());
+    WriteBytes(dead + L"Foreign.txt", "a user's");
+    WriteBytes(dead + L"ja\\Foreign.txt", "a user's");
+    ASSERT_TRUE(killed.process->Kill(true));
+
+    const std::wstring parent = *orphaned.temp / L"OrvantaSetup\\";
+    const std::vector<std::wstring> earlier = ListDirectory(parent);
+    Launched live(program, L"/extract", TempAt(orphaned.temp->path()));
+    HWND options = WaitForWindow(live.id(), L"#32770", kOptions);
+    ASSERT_NE(options, nullptr);
+    const std::wstring held = NewDirectory(parent, earlier);
+    ASSERT_FALSE(held.empty());
+    WriteBytes(held + L"DotNet.exe", "a live run's");
+
+    // Links to a folder with a framework installer and a satellite: one named like a
+    // workspace, one for a language of the killed run.
+    const std::wstring elsewhere = *orphaned.temp / L"elsewhere\\";
+    ASSERT_TRUE(CreateDirectoryW(elsewhere.c_str(), nullptr));
+    WriteBytes(elsewhere + L"DotNet.exe", "elsewhere");
+    WriteBytes(elsewhere + L"SetupUI.resources.dll", "elsewhere");
+    const std::wstring linkName = L"0a1b2c3d-4e5f-11ef-8a6b-7c8d9e0f1a2b";
+    ASSERT_TRUE(
+        RunUnixUntil(parent, L"Z:\\bin\\ln", L"ln -s ../elsewhere " + linkName, linkName, true));
+    ASSERT_TRUE(DeleteFileW((dead + L"ru\\SetupUI.resources.dll").c_str()));
+    ASSERT_TRUE(RemoveDirectoryW((dead + L"ru").c_str()));
+    ASSERT_TRUE(RunUnixUntil(dead, L"Z:\\bin\\ln", L"ln -s ../../elsewhere ru", L"ru", true));
+
+    const std::vector<std::wstring> heldBefore = ListDirectory(held);
+    InstallRun next(program, 0, {}, {}, &orphaned);
+    EXPECT_EQ(next.process->ExitCode(), 0u);
+    EXPECT_EQ(next.Log(), ExpectedLog(program, next.Workspace(), 0));
+    EXPECT_EQ(ListDirectory(next.Workspace()), std::vector<std::wstring>{L"Setup.log"});
+
+    EXPECT_EQ(ListDirectory(dead),
+              (std::vector<std::wstring>{L"Foreign.txt", L"Setup.log", L"ja", L"ru"}));
+    EXPECT_EQ(ListDirectory(dead + L"ja"), std::vector<std::wstring>{L"Foreign.txt"});
+    EXPECT_EQ(ListDirectory(orphan), orphanBefore);
+    EXPECT_EQ(ListDirectory(held), heldBefore);
+    EXPECT_TRUE(IsDirectoryLink(parent + linkName));
+    EXPECT_TRUE(IsDirectoryLink(dead + L"ru"));
+    EXPECT_EQ(ListDirectory(elsewhere),
+              (std::vector<std::wstring>{L"DotNet.exe", L"SetupUI.resources.dll"}));
+
+    Click(options, IDCANCEL);
+    EXPECT_EQ(live.ExitCode(), 0u);
+    orphanHold.Release();
+    EXPECT_TRUE(orphaned.process->WaitForEveryProcess());
+    // Removed as links, before the directory goes with everything in it.
+    EXPECT_TRUE(RunUnixUntil(parent, L"Z:\\bin\\rm", L"rm " + linkName, linkName, false));
+    EXPECT_TRUE(RunUnixUntil(dead, L"Z:\\bin\\rm", L"rm ru", L"ru", false));
 }
 
 // The shipped executable as linked, and signed with a throwaway certificate (the
