@@ -27,8 +27,9 @@ bool Exists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// A run that is just being made has none of these yet. Opening its directory for
-// deletion in that moment would make its own open fail, so it is not opened at all.
+// A run opens the workspace it has made a moment after making it; opened for deletion in
+// between, the run's own open would fail and the run with it. Its workspace holds none of
+// these names yet, so only a directory that holds one is opened.
 bool HoldsPayloads(const std::wstring& workspace) {
     for (const PayloadFile& payload : kPayloads) {
         if (Exists(workspace + payload.fileName)) {
