@@ -14,40 +14,12 @@
 #include "payload/ExeImage.h"
 #include "payload/SatelliteSet.h"
 #include "workspace/ChildProcess.h"
+#include "workspace/DeadWorkspaces.h"
 #include "workspace/ScopedFile.h"
 #include "workspace/Workspace.h"
+#include "workspace/WorkspaceLayout.h"
 
 namespace {
-
-struct PayloadFile {
-    uint16_t resourceId;
-    const wchar_t* fileName;
-};
-
-// Extracted in this order and deleted in the reverse one.
-constexpr std::array<PayloadFile, 4> kPayloads{{
-    {135, L"Orvanta.msi"},
-    {132, L"DotNet.exe"},
-    {133, L"SetupUI.exe"},
-    {134, L"SetupUI.exe.config"},
-}};
-
-struct Satellite {
-    const wchar_t* tag;
-    uint16_t resourceId;
-};
-
-constexpr std::array<Satellite, 9> kSatellites{{
-    {L"de", 136},
-    {L"en-US", 137},
-    {L"es", 138},
-    {L"fr", 139},
-    {L"it", 140},
-    {L"ja", 141},
-    {L"pt-BR", 142},
-    {L"ru", 143},
-    {L"zh-Hans", 144},
-}};
 
 constexpr wchar_t kFrameworkKey[] = L"SOFTWARE\\Microsoft\\NET Framework Setup\\NDP\\v3.5";
 
@@ -163,5 +135,6 @@ int RunSetup(HINSTANCE instance, RunMode mode) {
     if (mode == RunMode::Extract || mode == RunMode::Defaults) {
         return RunPackageCreation(instance, mode == RunMode::Defaults);
     }
+    ClearDeadWorkspaces(workspace);
     return RunInstall(instance, workspace);
 }

@@ -52,6 +52,12 @@ struct FileHandleTraits {
     static void close(pointer value) { CloseHandle(value); }
 };
 
+struct FindTraits {
+    using pointer = HANDLE;
+    static pointer invalid() { return INVALID_HANDLE_VALUE; }
+    static void close(pointer value) { FindClose(value); }
+};
+
 struct RegistryKeyTraits {
     using pointer = HKEY;
     static pointer invalid() { return nullptr; }
@@ -80,6 +86,8 @@ struct LocalMemoryTraits {
 using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
 // A file handle from CreateFileW: INVALID_HANDLE_VALUE means none.
 using UniqueFileHandle = UniqueHandle<FileHandleTraits>;
+// A directory listing from FindFirstFileW.
+using UniqueFind = UniqueHandle<FindTraits>;
 using UniqueRegistryKey = UniqueHandle<RegistryKeyTraits>;
 using UniqueLibrary = UniqueHandle<LibraryTraits>;
 // Memory the system allocated for the caller with LocalAlloc (security descriptors, SID

@@ -1,6 +1,7 @@
 #include "payload/SatelliteSet.h"
 
 #include "log/Logger.h"
+#include "workspace/WorkspaceLayout.h"
 
 #include <windows.h>
 
@@ -30,7 +31,7 @@ void SatelliteSet::AddSatellite(const std::wstring& tag, uint16_t id) {
     // failure to create the file in it.
     CreateDirectoryW(directory.c_str(), nullptr);
     auto file = std::make_unique<ScopedFile>();
-    const std::wstring filePath = directory + L"\\SetupUI.resources.dll";
+    const std::wstring filePath = directory + L"\\" + kSatelliteFileName;
     // A failed extraction leaves the directory in place, empty: it is owned only once its
     // file has been written.
     image_.ExtractResource(id, filePath, observer_);

@@ -78,12 +78,9 @@ bool IsElevated(HANDLE token) {
            elevation.TokenIsElevated != 0;
 }
 
-// Opens a directory itself, never what a junction, symbolic link or mount point there
-// points to, sharing everything but deletion: while the handle is open, nobody can rename
-// the directory or put another in its place. The handle lists the directory because an
-// open for attributes alone takes no part in the sharing checks. Raises when the name is
-// such a link. The path ends in a backslash.
-UniqueFileHandle OpenRealDirectory(const std::wstring& path, DWORD access) {
+} // namespace
+
+UniqueFileHandle OpenDirectoryItself(const std::wstring& path, DWORD access) {
     const std::wstring name = path.substr(0, path.size() - 1);
     UniqueFileHandle directory(
         CreateFileW(name.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | access,
@@ -92,12 +89,22 @@ UniqueFileHandle OpenRealDirectory(const std::wstring& path, DWORD access) {
     FILE_ATTRIBUTE_TAG_INFO opened{};
     if (!directory || !GetFileInformationByHandleEx(directory.get(), FileAttributeTagInfo, &opened,
                                                     sizeof(opened))) {
-        throw std::runtime_error("CreateDirectory failed");
+        return {};
     }
     // Wine tells a Unix symbolic link only by its name.
     const DWORD named = GetFileAttributesW(name.c_str());
     const DWORD attributes = opened.FileAttributes | (named == INVALID_FILE_ATTRIBUTES ? 0 : named);
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        return {};
+    }
+    return directory;
+}
+
+namespace {
+
+UniqueFileHandle OpenRealDirectory(const std::wstring& path, DWORD access) {
+    UniqueFileHandle directory = OpenDirectoryItself(path, access);
+    if (!directory) {
         throw std::runtime_error("CreateDirectory failed");
     }
     return directory;

@@ -33,33 +33,6 @@ TEST(HelpE2E, EveryHelpRequestShowsTheSwitchesAndCreatesNothing) {
     }
 }
 
-// Runs a Unix command in the folder, as Wine's process start does for a Unix program (it
-// gives no handle to wait on), and waits until the name in the folder is a link or not.
-// Wine's CreateSymbolicLinkW makes nothing; Wine shows a Unix link as a reparse point.
-bool RunUnixUntil(const std::wstring& folder, const std::wstring& program, std::wstring commandLine,
-                  const std::wstring& name, bool linked) {
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info{};
-    if (CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                       folder.c_str(), &startup, &info)) {
-        for (HANDLE handle : {info.hThread, info.hProcess}) {
-            if (handle) {
-                CloseHandle(handle);
-            }
-        }
-    }
-    for (const ULONGLONG deadline = GetTickCount64() + 20000; GetTickCount64() < deadline;
-         Sleep(50)) {
-        const DWORD attributes = GetFileAttributesW((folder + name).c_str());
-        if ((attributes != INVALID_FILE_ATTRIBUTES &&
-             (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) == linked) {
-            return true;
-        }
-    }
-    return false;
-}
-
 // A temporary directory that is missing, and a shared parent that is a link to another
 // directory (which would make the run write and delete its files there).
 TEST(RunSetupE2E, AWorkspaceThatCannotBeMadeSafelyIsReportedInTheExceptionBox) {

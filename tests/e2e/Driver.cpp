@@ -65,6 +65,33 @@ std::function<bool(HWND)> ClassAndCaption(const std::wstring& className,
 
 } // namespace
 
+bool IsDirectoryLink(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+bool RunUnixUntil(const std::wstring& folder, const std::wstring& program, std::wstring commandLine,
+                  const std::wstring& name, bool linked) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    if (CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                       folder.c_str(), &startup, &info)) {
+        for (HANDLE handle : {info.hThread, info.hProcess}) {
+            if (handle) {
+                CloseHandle(handle);
+            }
+        }
+    }
+    for (const ULONGLONG deadline = GetTickCount64() + 20000; GetTickCount64() < deadline;
+         Sleep(50)) {
+        if (IsDirectoryLink(folder + name) == linked) {
+            return true;
+        }
+    }
+    return false;
+}
+
 DWORD Msiexec(const std::wstring& arguments) {
     wchar_t system[MAX_PATH] = {};
     GetSystemDirectoryW(system, MAX_PATH);
@@ -158,6 +185,13 @@ bool Launched::WaitForEveryProcess(DWORD milliseconds) {
         }
     }
     return true;
+}
+
+bool Launched::Kill(bool everyProcess) {
+    if (everyProcess) {
+        return TerminateJobObject(job_.get(), 0xDEAD) && WaitForEveryProcess();
+    }
+    return process_ && TerminateProcess(process_, 0xDEAD) && Wait(60000);
 }
 
 bool Launched::Wait(DWORD milliseconds) {

@@ -34,6 +34,9 @@ class Launched {
     DWORD ProcessesStarted() const;
     // Waits until the program and every process it started have ended.
     bool WaitForEveryProcess(DWORD milliseconds = 60000);
+    // Ends the program by force, as the Task Manager does, or the program and every process
+    // it started, and waits until they have ended.
+    bool Kill(bool everyProcess = false);
 
   private:
     HANDLE process_ = nullptr;
@@ -43,6 +46,15 @@ class Launched {
     UniqueKernelHandle job_;
     UniqueKernelHandle jobEvents_;
 };
+
+// Whether the name is a link: Wine shows a Unix link to a directory as a reparse point.
+bool IsDirectoryLink(const std::wstring& path);
+
+// Runs a Unix command in the folder, as Wine's process start does for a Unix program (it
+// gives no handle to wait on), and waits until the name in the folder is a link or not.
+// Wine's CreateSymbolicLinkW makes nothing.
+bool RunUnixUntil(const std::wstring& folder, const std::wstring& program, std::wstring commandLine,
+                  const std::wstring& name, bool linked);
 
 // msiexec from the system directory, run to its end (two minutes at most); its full exit
 // code.

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <forward_list>
 #include <memory>
 #include <sstream>
@@ -67,24 +68,17 @@ bool Rename(const std::wstring& from) {
 
 TEST(InstallE2E, LaysOutEveryPayloadRunsTheSetupUiAndLeavesOnlyTheLog) {
     const std::wstring program = BuiltProgram(L"StandInSetup.exe");
-    // The setup UI stand-in says it has started and waits for the hold event, so that its
-    // workspace can be tried.
-    const std::wstring holdName = L"OrvantaStandInHold" + std::to_wstring(GetCurrentProcessId());
-    const UniqueKernelHandle hold(CreateEventW(nullptr, TRUE, FALSE, holdName.c_str()));
-    const UniqueKernelHandle running(
-        CreateEventW(nullptr, TRUE, FALSE, (holdName + L"-started").c_str()));
-    ASSERT_TRUE(hold && running);
-    InstallRun run(program, 0, {}, holdName);
+    // Held, so that its workspace can be tried.
+    const SetupUiHold hold(L"");
+    InstallRun run(program, 0, {}, hold.name);
     // A layout that is over within a second shows no window of its own.
     HWND shown = nullptr;
-    for (const ULONGLONG deadline = GetTickCount64() + 60000;
-         !shown && WaitForSingleObject(running.get(), 0) == WAIT_TIMEOUT &&
-         GetTickCount64() < deadline;) {
+    while (!shown && !hold.Started(0) && run.process->Wait(0) == false) {
         shown = WaitForWindowWhere(
             run.process->id(), [](HWND) { return true; }, 0);
     }
     EXPECT_EQ(shown, nullptr) << testing::PrintToString(WindowText(shown));
-    ASSERT_EQ(WaitForSingleObject(running.get(), 60000), WAIT_OBJECT_0);
+    ASSERT_TRUE(hold.Started());
     const std::wstring workspace = run.Workspace();
     ASSERT_FALSE(workspace.empty());
     // Every payload and satellite is locked: the setup UI reads them, nobody changes them.
@@ -99,7 +93,7 @@ TEST(InstallE2E, LaysOutEveryPayloadRunsTheSetupUiAndLeavesOnlyTheLog) {
         EXPECT_FALSE(succeeded) << what;
     }
     EXPECT_TRUE(CanOpen(workspace + L"Orvanta.msi", GENERIC_READ)) << GetLastError();
-    SetEvent(hold.get());
+    hold.Release();
     EXPECT_EQ(run.process->ExitCode(), 0u);
     EXPECT_EQ(run.Log(), ExpectedLog(program, workspace, 0));
     EXPECT_EQ(ListDirectory(workspace), std::vector<std::wstring>{L"Setup.log"});
@@ -114,6 +108,75 @@ TEST(InstallE2E, LaysOutEveryPayloadRunsTheSetupUiAndLeavesOnlyTheLog) {
     EXPECT_EQ(started[0][2],
               L"DotNet.exe Orvanta.msi Setup.log SetupUI.exe SetupUI.exe.config de en-US es "
               L"fr it ja pt-BR ru zh-Hans");
+}
+
+// A run first deletes the payloads that a killed run left, and nothing else: not the log or
+// a user's file there; not what a killed run's setup UI that still runs may need; nothing
+// in a live run's workspace, where a package creation run's files named like payloads are
+// locked by nothing but the run's hold; and nothing behind a link. Its own run is as ever.
+TEST(InstallE2E, ARunDeletesOnlyThePayloadsThatKilledRunsLeft) {
+    const std::wstring program = BuiltProgram(L"StandInSetup.exe");
+    const SetupUiHold orphanHold(L"-orphan"), killedHold(L"-killed");
+    InstallRun orphaned(program, 0, {}, orphanHold.name);
+    ASSERT_TRUE(orphanHold.Started());
+    const std::wstring orphan = orphaned.Workspace();
+    ASSERT_FALSE(orphan.empty());
+    const std::vector<std::wstring> orphanBefore = ListDirectory(orphan);
+    ASSERT_TRUE(orphaned.process->Kill());
+
+    InstallRun killed(program, 0, {}, killedHold.name, &orphaned);
+    ASSERT_TRUE(killedHold.Started());
+    const std::wstring dead = killed.Workspace();
+    ASSERT_FALSE(dead.empty());
+    WriteBytes(dead + L"Foreign.txt", "a user's");
+    WriteBytes(dead + L"ja\\Foreign.txt", "a user's");
+    ASSERT_TRUE(killed.process->Kill(true));
+
+    const std::wstring parent = *orphaned.temp / L"OrvantaSetup\\";
+    const std::vector<std::wstring> earlier = ListDirectory(parent);
+    Launched live(program, L"/extract", TempAt(orphaned.temp->path()));
+    HWND options = WaitForWindow(live.id(), L"#32770", kOptions);
+    ASSERT_NE(options, nullptr);
+    const std::wstring held = NewDirectory(parent, earlier);
+    ASSERT_FALSE(held.empty());
+    WriteBytes(held + L"DotNet.exe", "a live run's");
+
+    // Links to a folder with a framework installer and a satellite: one named like a
+    // workspace, one for a language of the killed run.
+    const std::wstring elsewhere = *orphaned.temp / L"elsewhere\\";
+    ASSERT_TRUE(CreateDirectoryW(elsewhere.c_str(), nullptr));
+    WriteBytes(elsewhere + L"DotNet.exe", "elsewhere");
+    WriteBytes(elsewhere + L"SetupUI.resources.dll", "elsewhere");
+    const std::wstring linkName = L"0a1b2c3d-4e5f-11ef-8a6b-7c8d9e0f1a2b";
+    ASSERT_TRUE(
+        RunUnixUntil(parent, L"Z:\\bin\\ln", L"ln -s ../elsewhere " + linkName, linkName, true));
+    ASSERT_TRUE(DeleteFileW((dead + L"ru\\SetupUI.resources.dll").c_str()));
+    ASSERT_TRUE(RemoveDirectoryW((dead + L"ru").c_str()));
+    ASSERT_TRUE(RunUnixUntil(dead, L"Z:\\bin\\ln", L"ln -s ../../elsewhere ru", L"ru", true));
+
+    const std::vector<std::wstring> heldBefore = ListDirectory(held);
+    InstallRun next(program, 0, {}, {}, &orphaned);
+    EXPECT_EQ(next.process->ExitCode(), 0u);
+    EXPECT_EQ(next.Log(), ExpectedLog(program, next.Workspace(), 0));
+    EXPECT_EQ(ListDirectory(next.Workspace()), std::vector<std::wstring>{L"Setup.log"});
+
+    EXPECT_EQ(ListDirectory(dead),
+              (std::vector<std::wstring>{L"Foreign.txt", L"Setup.log", L"ja", L"ru"}));
+    EXPECT_EQ(ListDirectory(dead + L"ja"), std::vector<std::wstring>{L"Foreign.txt"});
+    EXPECT_EQ(ListDirectory(orphan), orphanBefore);
+    EXPECT_EQ(ListDirectory(held), heldBefore);
+    EXPECT_TRUE(IsDirectoryLink(parent + linkName));
+    EXPECT_TRUE(IsDirectoryLink(dead + L"ru"));
+    EXPECT_EQ(ListDirectory(elsewhere),
+              (std::vector<std::wstring>{L"DotNet.exe", L"SetupUI.resources.dll"}));
+
+    Click(options, IDCANCEL);
+    EXPECT_EQ(live.ExitCode(), 0u);
+    orphanHold.Release();
+    EXPECT_TRUE(orphaned.process->WaitForEveryProcess());
+    // Removed as links, before the directory goes with everything in it.
+    EXPECT_TRUE(RunUnixUntil(parent, L"Z:\\bin\\rm", L"rm " + linkName, linkName, false));
+    EXPECT_TRUE(RunUnixUntil(dead, L"Z:\\bin\\rm", L"rm ru", L"ru", false));
 }
 
 // The shipped executable as linked, and signed with a throwaway certificate (the

@@ -43,14 +43,9 @@ bool WaitForBar(HWND window, LRESULT position) {
 TEST(SlowMediumE2E, TheWindowShowsWithinTwoSecondsFollowsTheCopyAndGoesBeforeTheSetupUi) {
     const std::wstring program = SlowCopy(L"SHOWN");
     ASSERT_FALSE(program.empty()) << "run by slow-medium.sh";
-    const std::wstring holdName = L"OrvantaSlowHold" + std::to_wstring(GetCurrentProcessId());
-    const UniqueKernelHandle hold(CreateEventW(nullptr, TRUE, FALSE, holdName.c_str()));
-    const UniqueKernelHandle running(
-        CreateEventW(nullptr, TRUE, FALSE, (holdName + L"-started").c_str()));
-    ASSERT_TRUE(hold && running);
-
+    const SetupUiHold hold(L"slow");
     const ULONGLONG start = GetTickCount64();
-    InstallRun run(program, 0, {}, holdName);
+    InstallRun run(program, 0, {}, hold.name);
     // The run's own work begins with its workspace; before that the system loads the
     // executable, itself from the slow medium.
     while (run.Workspace().empty() && GetTickCount64() - start < 60000) {
@@ -69,9 +64,9 @@ TEST(SlowMediumE2E, TheWindowShowsWithinTwoSecondsFollowsTheCopyAndGoesBeforeThe
     EXPECT_TRUE(WaitForBar(window, first + 100)) << first;
 
     // The setup UI says it has started: by then the window must be gone.
-    ASSERT_EQ(WaitForSingleObject(running.get(), 120000), WAIT_OBJECT_0);
+    ASSERT_TRUE(hold.Started(120000));
     EXPECT_FALSE(IsWindow(window));
-    SetEvent(hold.get());
+    hold.Release();
     EXPECT_EQ(run.process->ExitCode(), 0u);
     EXPECT_EQ(run.Log(), ExpectedLog(program, run.Workspace(), 0));
     EXPECT_EQ(ListDirectory(run.Workspace()), std::vector<std::wstring>{L"Setup.log"});
