@@ -53,6 +53,11 @@ class ProgressDialog : public Dialog<ProgressDialog> {
             if (WaitForSingleObject(shared_.finished.get(), 0) == WAIT_OBJECT_0) {
                 EndDialog(window, IDOK);
             } else if (wParam == kShowTimer) {
+                // A timer may fire a tick early.
+                if (const DWORD early = TimeUntil(showAt_)) {
+                    SetTimer(window, kShowTimer, early, nullptr);
+                    return TRUE;
+                }
                 KillTimer(window, kShowTimer);
                 mayShow_ = true;
                 ShowWindow(window, SW_SHOWNORMAL);
