@@ -88,13 +88,13 @@ in_root() {
 }
 
 cleanup() {
-    local status=$? tries
+    local status=$?
     trap - EXIT INT TERM HUP
     if [ -n "$child" ] && kill -0 "$child" 2>/dev/null; then
         kill -KILL "$child" 2>/dev/null || true
         wait "$child" 2>/dev/null || true
     fi
-    for tries in $(seq 50); do
+    for _ in $(seq 50); do
         in_root || break
         sleep 0.2
     done
