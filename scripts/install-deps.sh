@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs the cross toolchain, Wine and the installer tools on a Debian 12 machine, and
+# Installs the cross toolchain, Wine and the installer tools on a Debian 12 or 13 machine, and
 # makes sure this host can run Wine's 32-bit programs. Does nothing when everything is
 # already there; needs root otherwise.
 set -euo pipefail
