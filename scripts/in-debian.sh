@@ -57,6 +57,11 @@ if ! flock -n 9; then
     echo "waiting for another in-debian.sh run in Debian $release to end" >&2
     flock 9
 fi
+# A run holds the lock until its last process ends, so a run's copy seen now was left by one
+# that was killed outright.
+for stale in "$cache"/run.*; do
+    if [ -d "$stale" ]; then rm -rf --one-file-system "$stale"; fi
+done
 
 if [ ! -d "$cache/base" ]; then
     echo "making the Debian $release ($codename) base root in $cache/base from $mirror (once)"
