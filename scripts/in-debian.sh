@@ -130,14 +130,31 @@ inner='
 set -e
 root=$1 archives=$2
 shift 2
+mount -t proc proc /proc
 mount -t proc proc "$root/proc"
 mount --rbind /sys "$root/sys"
 mount --rbind /dev "$root/dev"
 mount --bind /tmp "$root/tmp"
 mount --bind "$archives" "$root/var/cache/apt/archives"
-exec chroot "$root" /usr/bin/env -i \
+set +e
+chroot "$root" /usr/bin/env -i \
     PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root \
     /bin/sh -c "cd /root/orvanta && exec \"\$@\"" sh "$@"
+status=$?
+# When this first process ends, the kernel kills the others at once. What the command left
+# running (an X server that xvfb-run told to stop, which then removes its lock file from the
+# shared /tmp) gets a TERM and up to 10 s to end first, as it would outside.
+kill -TERM -1 2>/dev/null
+for _ in $(seq 100); do
+    alive=
+    for stat in /proc/[0-9]*/stat; do
+        [ "$stat" != /proc/1/stat ] && read -r _ _ state _ <"$stat" 2>/dev/null &&
+            [ "$state" != Z ] && alive=1
+    done
+    [ -z "$alive" ] && break
+    sleep 0.1
+done
+exit "$status"
 '
 unshare --mount --propagation private --pid --fork --kill-child \
     bash -c "$inner" inner "$root" "$cache/archives" "$@" <&0 &
