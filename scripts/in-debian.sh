@@ -26,6 +26,11 @@ esac
 shift
 
 [ "$(id -u)" -eq 0 ] || fail "in-debian.sh needs root, for debootstrap, chroot and mounts"
+# The root of a user namespace (a rootless container) may neither make device files nor own
+# files as other users, both of which a Debian root needs.
+read -r _ _ mapped </proc/self/uid_map
+[ "$mapped" = 4294967295 ] ||
+    fail "this root is the root of a user namespace (a rootless container?), which cannot make a Debian root; run in-debian.sh as the host's root"
 for tool in debootstrap unshare chroot git flock findmnt; do
     command -v "$tool" >/dev/null ||
         fail "in-debian.sh needs $tool, which this host does not have (Debian: apt-get install debootstrap git util-linux)"
