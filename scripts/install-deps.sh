@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs the cross toolchain, Wine and the installer tools on a Debian 12 machine, and
+# Installs the cross toolchain, Wine and the installer tools on a Debian 12 or 13 machine, and
 # makes sure this host can run Wine's 32-bit programs. Does nothing when everything is
 # already there; needs root otherwise.
 set -euo pipefail
@@ -24,6 +24,39 @@ command -v openssl >/dev/null || need+=(openssl)
 command -v git >/dev/null || need+=(git)
 
 export DEBIAN_FRONTEND=noninteractive
+
+# apt-get update, tried again while a mirror fails for a while (an index caught in a mirror
+# sync, a network hiccup). An index that failed counts even where apt goes on without it:
+# its old or missing list can fail the install later (wine32:i386 must match the amd64 Wine).
+update_tries=3
+update_pause=20
+apt_update() {
+  local log try status failed
+  log=$(mktemp)
+  for ((try = 1; try <= update_tries; try++)); do
+    set +e
+    apt-get update -qq 2>&1 | tee "$log"
+    status=${PIPESTATUS[0]}
+    set -e
+    if [ "$status" -eq 0 ] && ! grep -Eq '^[WE]: (Failed to fetch|Some index files failed)' "$log"; then
+      rm -f "$log"
+      return
+    fi
+    if [ "$try" -lt "$update_tries" ]; then
+      echo "apt-get update failed (try $try of $update_tries); trying again in $update_pause s" >&2
+      sleep "$update_pause"
+    fi
+  done
+  # The index: apt's "Failed to fetch URL", else the repository without a Release file, else
+  # apt's last error.
+  failed=$(sed -n 's/^[WE]: Failed to fetch \([^ ]*\).*/\1/p' "$log" | head -n 1)
+  [ -n "$failed" ] || failed=$(sed -n "s/^E: The repository '\([^']*\)'.*/\1/p" "$log" | head -n 1)
+  [ -n "$failed" ] || failed=$(sed -n 's/^E: //p' "$log" | tail -n 1)
+  rm -f "$log"
+  echo "error: apt-get update failed $update_tries times, $update_pause s apart, on ${failed:-an index apt did not name}: try again later (a mirror in sync recovers within hours), or use another Debian mirror in /etc/apt/sources.list or /etc/apt/sources.list.d/" >&2
+  exit 1
+}
+
 if [ ${#need[@]} -gt 0 ]; then
   if [ "$(id -u)" -ne 0 ]; then
     echo "missing packages: ${need[*]} (run this script as root to install them)" >&2
@@ -31,7 +64,7 @@ if [ ${#need[@]} -gt 0 ]; then
   fi
   echo "installing: ${need[*]}"
   dpkg --add-architecture i386
-  apt-get update -qq
+  apt_update
   apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
 fi
 
@@ -70,7 +103,7 @@ qemu_is_recent_enough() {
 # A later Debian's own qemu-user is recent enough; Debian 12 takes it, and nothing else,
 # from the backports suite of the mirror it already uses.
 install_qemu() {
-  apt-get update -qq
+  apt_update
   local candidate codename mirror
   candidate=$(apt-cache policy qemu-user | awk '/Candidate:/ { print $2 }')
   if [ -n "$candidate" ] && [ "$candidate" != "(none)" ] &&
@@ -85,7 +118,7 @@ install_qemu() {
     mirror=$(apt-get indextargets --format '$(RELEASE) $(SITE)' | awk '$1 == "bookworm" { print $2; exit }')
     [ -n "$mirror" ] || cannot_run_32bit_programs "no Debian mirror for bookworm-backports was found"
     echo "deb $mirror bookworm-backports main" >/etc/apt/sources.list.d/bookworm-backports.list
-    apt-get update -qq
+    apt_update
   fi
   apt-get install -y -qq --no-install-recommends qemu-user/bookworm-backports >/dev/null
 }

@@ -337,13 +337,22 @@ TEST(InstallE2E, RefusesWindowsOlderThanSeven_ServicePackOne) {
 }
 
 // Windows 7 without a service pack has no name in Wine: the prefix's registry version, in
-// both registry views, says it for every program started meanwhile.
+// both registry views, says it for every program started meanwhile. Wine 10 reads the
+// version from the numbers CurrentMajorVersionNumber and CurrentMinorVersionNumber, which
+// its prefix sets for Windows 10; Wine 8 reads the CurrentVersion text, and its prefix has
+// no numbers. Both say 6.1 here.
 TEST(InstallE2E, RefusesWindowsSevenWithoutServicePack) {
     const std::wstring version = L"Software\\Microsoft\\Windows NT\\CurrentVersion";
     const std::wstring windows = L"System\\CurrentControlSet\\Control\\Windows";
     // Put back newest first: the Windows key is one key in both views.
     std::forward_list<RegistryValueOverride> seven;
     for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
+        seven.emplace_front(HKEY_LOCAL_MACHINE, version, L"CurrentMajorVersionNumber", REG_DWORD,
+                            RegistryNumber(6), view);
+        seven.emplace_front(HKEY_LOCAL_MACHINE, version, L"CurrentMinorVersionNumber", REG_DWORD,
+                            RegistryNumber(1), view);
+        seven.emplace_front(HKEY_LOCAL_MACHINE, version, L"CurrentVersion", REG_SZ,
+                            std::wstring(L"6.1"), view);
         seven.emplace_front(HKEY_LOCAL_MACHINE, version, L"CSDVersion", REG_SZ, std::wstring(),
                             view);
         for (const wchar_t* build : {L"CurrentBuild", L"CurrentBuildNumber"}) {
