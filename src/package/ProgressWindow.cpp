@@ -11,7 +11,7 @@ namespace {
 
 // The window is made, hidden, a while before it is shown: making it takes a few hundred
 // milliseconds where 32-bit code is emulated.
-constexpr DWORD kMakeAfterMs = 600;
+constexpr DWORD kMakeAfterMs = 750;
 constexpr DWORD kShowAfterMs = 1000;
 constexpr UINT kRefreshMs = 100;
 constexpr UINT_PTR kRefreshTimer = 1;
@@ -125,21 +125,27 @@ void ReadInWhatTheWindowNeeds(HINSTANCE instance) {
             sink = sink ^ base[section->VirtualAddress + offset];
         }
     }
-    if (const HRSRC found = FindResourceW(instance, MAKEINTRESOURCEW(IDD_PROGRESS), RT_DIALOG)) {
+    const auto readIn = [instance, &sink](const wchar_t* name, const wchar_t* type) {
+        const HRSRC found = FindResourceW(instance, name, type);
         const auto* bytes =
-            static_cast<const uint8_t*>(LockResource(LoadResource(instance, found)));
+            found ? static_cast<const uint8_t*>(LockResource(LoadResource(instance, found)))
+                  : nullptr;
         for (DWORD offset = 0; bytes && offset < SizeofResource(instance, found); offset += 4096) {
             sink = sink ^ bytes[offset];
         }
-    }
-    // The bar's class comes with the common controls, which the system loads on first use.
-    WNDCLASSEXW barClass{};
-    barClass.cbSize = sizeof(barClass);
-    GetClassInfoExW(nullptr, PROGRESS_CLASSW, &barClass);
-    for (const int metric : {SM_CXSMICON, SM_CXICON}) {
-        const int size = GetSystemMetrics(metric);
-        UniqueIcon(static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_SETUP), IMAGE_ICON,
-                                                 size, size, LR_DEFAULTCOLOR)));
+        return bytes;
+    };
+    readIn(MAKEINTRESOURCEW(IDD_PROGRESS), RT_DIALOG);
+    // The two window icons, as the dialog picks them from the group.
+    if (const auto* group = readIn(MAKEINTRESOURCEW(IDI_SETUP), RT_GROUP_ICON)) {
+        for (const int metric : {SM_CXSMICON, SM_CXICON}) {
+            const int size = GetSystemMetrics(metric);
+            const int id = LookupIconIdFromDirectoryEx(const_cast<uint8_t*>(group), TRUE, size,
+                                                       size, LR_DEFAULTCOLOR);
+            if (id != 0) {
+                readIn(MAKEINTRESOURCEW(id), RT_ICON);
+            }
+        }
     }
 }
 
