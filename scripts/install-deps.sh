@@ -22,6 +22,8 @@ command -v xwd >/dev/null || need+=(x11-apps)
 command -v osslsigncode >/dev/null || need+=(osslsigncode)
 command -v openssl >/dev/null || need+=(openssl)
 command -v git >/dev/null || need+=(git)
+# The slow-medium test's file system on a loop device.
+command -v mkfs.ext4 >/dev/null || need+=(e2fsprogs)
 
 export DEBIAN_FRONTEND=noninteractive
 
