@@ -83,13 +83,7 @@ bool RunUnixUntil(const std::wstring& folder, const std::wstring& program, std::
             }
         }
     }
-    for (const ULONGLONG deadline = GetTickCount64() + 20000; GetTickCount64() < deadline;
-         Sleep(50)) {
-        if (IsDirectoryLink(folder + name) == linked) {
-            return true;
-        }
-    }
-    return false;
+    return WaitUntil([&] { return IsDirectoryLink(folder + name) == linked; });
 }
 
 DWORD Msiexec(const std::wstring& arguments) {

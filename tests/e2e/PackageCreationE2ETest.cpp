@@ -20,10 +20,7 @@ const std::wstring kPackageNoEula = L"package value 2";
 const std::wstring kPackageInstallDir = L"C:\\Orvanta Package Default\\";
 
 bool WaitUntilChecked(HWND dialog, int id) {
-    for (int i = 0; i < 200 && !IsChecked(dialog, id); ++i) {
-        Sleep(50);
-    }
-    return IsChecked(dialog, id);
+    return WaitUntil([&] { return IsChecked(dialog, id); });
 }
 
 void SetControlText(HWND dialog, int id, const std::wstring& text) {

@@ -34,10 +34,8 @@ LRESULT BarPosition(HWND window) {
 // Waits until the bar has reached the position (of 1000); false when the window went
 // first.
 bool WaitForBar(HWND window, LRESULT position) {
-    while (IsWindow(window) && BarPosition(window) < position) {
-        Sleep(20);
-    }
-    return IsWindow(window);
+    return WaitUntil([&] { return !IsWindow(window) || BarPosition(window) >= position; }) &&
+           IsWindow(window);
 }
 
 TEST(SlowMediumE2E, TheWindowShowsWithinTwoSecondsFollowsTheCopyAndGoesBeforeTheSetupUi) {
@@ -48,9 +46,7 @@ TEST(SlowMediumE2E, TheWindowShowsWithinTwoSecondsFollowsTheCopyAndGoesBeforeThe
     InstallRun run(program, 0, {}, hold.name);
     // The run's own work begins with its workspace; before that the system loads the
     // executable, itself from the slow medium.
-    while (run.Workspace().empty() && GetTickCount64() - start < 60000) {
-        Sleep(10);
-    }
+    ASSERT_TRUE(WaitUntil([&] { return !run.Workspace().empty(); }));
     const ULONGLONG begun = GetTickCount64();
     HWND window = WaitForProgressWindow(run.process->id());
     const ULONGLONG shownAfter = GetTickCount64() - begun;

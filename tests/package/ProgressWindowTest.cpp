@@ -5,13 +5,12 @@
 
 #include "Controls.h"
 #include "Handles.h"
+#include "TestFiles.h"
 #include "UiScript.h"
 
 #include <commctrl.h>
 
 #include <gtest/gtest.h>
-
-#include <functional>
 
 // The window runs on a thread of its own, so this thread drives it like another process
 // would: it finds it, reads it and presses its controls.
@@ -32,17 +31,6 @@ HWND ShownProgressWindow() {
     HWND found = nullptr;
     EnumWindows(FindProgressWindow, reinterpret_cast<LPARAM>(&found));
     return found;
-}
-
-// Whether the condition comes true within 20 s.
-bool Eventually(const std::function<bool()>& condition) {
-    for (const ULONGLONG deadline = GetTickCount64() + 20000; GetTickCount64() < deadline;
-         Sleep(10)) {
-        if (condition()) {
-            return true;
-        }
-    }
-    return condition();
 }
 
 LRESULT BarPosition(HWND window) {
@@ -68,32 +56,36 @@ TEST(ProgressWindow, ShowsAfterASecondFollowsTheBytesAndEveryCancelAsksTheWorkTo
         progress.SetTotal(4000);
         progress.Copied(1000);
         HWND window = nullptr;
-        ASSERT_TRUE(Eventually([&] { return (window = ShownProgressWindow()) != nullptr; }));
+        ASSERT_TRUE(WaitUntil([&] { return (window = ShownProgressWindow()) != nullptr; }));
         EXPECT_GE(GetTickCount64() - start, 1000u);
         wchar_t caption[64] = {};
         GetWindowTextW(window, caption, 64);
         EXPECT_EQ(std::wstring(caption), L"Orvanta Vellumo Setup");
         EXPECT_EQ(ControlText(window, IDC_PROGRESS_TEXT), L"Preparing setup...");
-        EXPECT_TRUE(Eventually([&] { return BarPosition(window) == 250; }));
+        EXPECT_TRUE(WaitUntil([&] { return BarPosition(window) == 250; }));
         progress.Copied(2000);
-        EXPECT_TRUE(Eventually([&] { return BarPosition(window) == 750; }));
+        EXPECT_TRUE(WaitUntil([&] { return BarPosition(window) == 750; }));
 
         // Enter does nothing; a cancel asks the work to stop, and the window stays until the
         // work is over. A second request, by any way, cannot be made.
         PressKey(window, VK_RETURN);
         EXPECT_TRUE(progress.ShouldContinue());
         cancel(window);
-        EXPECT_TRUE(Eventually([&] { return !progress.ShouldContinue(); }));
+        EXPECT_TRUE(WaitUntil([&] { return !progress.ShouldContinue(); }));
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(window, IDCANCEL)));
         CloseBox(window);
         PressEscape(window);
-        Sleep(200);
+        // Its thread takes one posted message for every message sent to it: once these
+        // return, the close and both key messages have been handled.
+        for (int i = 0; i < 4; ++i) {
+            SendMessageW(window, WM_NULL, 0, 0);
+        }
         EXPECT_TRUE(IsWindowVisible(window));
         EXPECT_THROW(progress.Finish(), Cancelled);
         EXPECT_FALSE(IsWindow(window));
     }
     // Wine lets go of what an ended thread held a little later.
-    EXPECT_TRUE(Eventually([&] { return OpenHandleCount() == handles; }))
+    EXPECT_TRUE(WaitUntil([&] { return OpenHandleCount() == handles; }))
         << OpenHandleCount() << " handles, not " << handles;
 }
 

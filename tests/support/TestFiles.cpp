@@ -145,3 +145,13 @@ ScopedEnvironment::~ScopedEnvironment() {
         SetEnvironmentVariableW(name.c_str(), value.empty() ? nullptr : value.c_str());
     }
 }
+
+bool WaitUntil(const std::function<bool()>& condition, unsigned long milliseconds) {
+    for (const ULONGLONG deadline = GetTickCount64() + milliseconds; GetTickCount64() < deadline;
+         Sleep(10)) {
+        if (condition()) {
+            return true;
+        }
+    }
+    return condition();
+}

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -40,6 +41,10 @@ std::wstring Utf8ToWide(const std::string& text);
 
 // Environment overrides that give a program its own temporary directory.
 std::map<std::wstring, std::wstring> TempAt(const std::wstring& directory);
+
+// Whether the condition comes true within the time, asked every 10 ms: long enough by default
+// for 32-bit code under emulation on a busy machine.
+bool WaitUntil(const std::function<bool()>& condition, unsigned long milliseconds = 60000);
 
 // Sets environment variables of this process for the length of a scope (an empty value
 // removes one), then puts back what was there.
