@@ -2,61 +2,41 @@
 
 #include <winternl.h>
 
-#include <stdexcept>
 #include <string>
-#include <vector>
 
 namespace {
 
-// SystemHandleInformation (16): a count, then one entry per handle of every process.
-struct HandleEntry {
-    ULONG processId;
-    UCHAR objectType;
-    UCHAR flags;
-    USHORT handle;
-    PVOID object;
-    ACCESS_MASK access;
-};
+using QueryObjectFunction = NTSTATUS(NTAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
 
-constexpr ULONG kSystemHandleInformation = 16;
-constexpr NTSTATUS kInfoLengthMismatch = static_cast<NTSTATUS>(0xC0000004L);
-
-// Whether the handle of this process is a registry key, by its type's name.
-bool IsRegistryKey(HANDLE handle) {
-    using QueryFunction = NTSTATUS(NTAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
-    static const auto query = reinterpret_cast<QueryFunction>(reinterpret_cast<void (*)()>(
+QueryObjectFunction QueryObject() {
+    static const auto query = reinterpret_cast<QueryObjectFunction>(reinterpret_cast<void (*)()>(
         GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryObject")));
+    return query;
+}
+
+// The type name of a handle of this process; empty when the value is no open handle.
+std::wstring TypeOf(HANDLE handle) {
     constexpr ULONG kObjectTypeInformation = 2;
     alignas(UNICODE_STRING) BYTE buffer[512] = {};
-    if (query(handle, kObjectTypeInformation, buffer, sizeof(buffer), nullptr) != 0) {
-        return false;
+    if (QueryObject()(handle, kObjectTypeInformation, buffer, sizeof(buffer), nullptr) != 0) {
+        return {};
     }
     const auto* type = reinterpret_cast<const UNICODE_STRING*>(buffer);
-    return type->Buffer && std::wstring(type->Buffer, type->Length / sizeof(wchar_t)) == L"Key";
+    return type->Buffer ? std::wstring(type->Buffer, type->Length / sizeof(wchar_t)) : L"?";
 }
 
 } // namespace
 
 DWORD OpenHandleCount() {
-    using QueryFunction = NTSTATUS(NTAPI*)(ULONG, PVOID, ULONG, PULONG);
-    static const auto query = reinterpret_cast<QueryFunction>(reinterpret_cast<void (*)()>(
-        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
-    std::vector<BYTE> buffer(1 << 16);
-    NTSTATUS status = 0;
-    while ((status = query(kSystemHandleInformation, buffer.data(),
-                           static_cast<ULONG>(buffer.size()), nullptr)) == kInfoLengthMismatch) {
-        buffer.resize(buffer.size() * 2);
-    }
-    if (status != 0) {
-        throw std::runtime_error("cannot read the system's handle list");
-    }
-    ULONG count = 0;
-    memcpy(&count, buffer.data(), sizeof(count));
-    const auto* entries = reinterpret_cast<const HandleEntry*>(buffer.data() + sizeof(ULONG_PTR));
+    // Wine hands out the lowest free slot of a process's table, so its handles lie close
+    // together; a run this long of unused values is past the last one.
+    constexpr ULONG_PTR kUnusedRunAtTheEnd = 1024;
     DWORD own = 0;
-    for (ULONG i = 0; i < count; ++i) {
-        own += entries[i].processId == GetCurrentProcessId() &&
-               !IsRegistryKey(reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(entries[i].handle)));
+    ULONG_PTR unusedRun = 0;
+    for (ULONG_PTR value = 4; unusedRun < kUnusedRunAtTheEnd; value += 4) {
+        const std::wstring type = TypeOf(reinterpret_cast<HANDLE>(value));
+        unusedRun = type.empty() ? unusedRun + 1 : 0;
+        own += !type.empty() && type != L"Key";
     }
     return own;
 }
