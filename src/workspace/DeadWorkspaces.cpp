@@ -23,24 +23,40 @@ bool IsWorkspaceName(const std::wstring& name) {
     return true;
 }
 
-bool Exists(const std::wstring& path) {
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+bool SameName(const wchar_t* a, const wchar_t* b) {
+    return CompareStringOrdinal(a, -1, b, -1, TRUE) == CSTR_EQUAL;
 }
 
-// A run opens the workspace it has made a moment after making it; opened for deletion in
-// between, the run's own open would fail and the run with it. Its workspace holds none of
-// these names yet, so only a directory that holds one is opened.
-bool HoldsPayloads(const std::wstring& workspace) {
+bool IsLaidOutName(const wchar_t* name) {
     for (const PayloadFile& payload : kPayloads) {
-        if (Exists(workspace + payload.fileName)) {
+        if (SameName(name, payload.fileName)) {
             return true;
         }
     }
     for (const Satellite& satellite : kSatellites) {
-        if (Exists(workspace + satellite.tag)) {
+        if (SameName(name, satellite.tag)) {
             return true;
         }
     }
+    return false;
+}
+
+// A run opens the workspace it has made a moment after making it; opened for deletion in
+// between, the run's own open would fail and the run with it. Its workspace holds none of
+// these names yet, so only a directory that holds one is opened. Each directory is listed
+// once: most hold only the log of a run that ended well.
+bool HoldsPayloads(const std::wstring& workspace) {
+    WIN32_FIND_DATAW entry{};
+    const UniqueFind listing(FindFirstFileExW((workspace + L"*").c_str(), FindExInfoBasic, &entry,
+                                              FindExSearchNameMatch, nullptr, 0));
+    if (!listing) {
+        return false;
+    }
+    do {
+        if (IsLaidOutName(entry.cFileName)) {
+            return true;
+        }
+    } while (FindNextFileW(listing.get(), &entry));
     return false;
 }
 
