@@ -106,7 +106,7 @@ int RunInstall(HINSTANCE instance, const std::wstring& workspace) {
     }
     progress.Finish();
 
-    ChildProcess setupUi{workspace + L"SetupUI.exe", L"/log=true", false};
+    ChildProcess setupUi{workspace + kSetupUiFileName, L"/log=true", false};
     DWORD exitCode = 0xFFFFFFFF;
     const bool started = setupUi.RunAndWait(exitCode);
     AnswerSetupFailure(started, exitCode);
