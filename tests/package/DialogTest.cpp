@@ -422,10 +422,13 @@ TEST(PackageCreation, APackageWhoseCommitFailedIsNotLeftAtTheChosenPath) {
     WindowsInstaller* api = GetWindowsInstaller();
     ASSERT_NE(api, nullptr);
     const FailingCommit failing(*api);
+    // Some run makes one event that stays for the process's life, at a moment that depends
+    // on timing (seen in the first or the second run, never after): so three runs are
+    // counted after the first, and a handle that every run leaves shows as three.
     DWORD handles = 0;
-    for (const bool defaultsMode : {false, true}) {
+    for (const bool defaultsMode : {false, true, false, true}) {
         SCOPED_TRACE(defaultsMode ? "/defaults" : "/extract");
-        handles = defaultsMode ? OpenHandleCount() : handles; // the first run warms up
+        handles = handles == 0 && defaultsMode ? OpenHandleCount() : handles;
         TempDir dir{L"pkg"};
         const std::wstring chosen = dir / L"Silent.msi";
         UiScript script({
@@ -441,7 +444,10 @@ TEST(PackageCreation, APackageWhoseCommitFailedIsNotLeftAtTheChosenPath) {
         EXPECT_TRUE(script.Finished());
         EXPECT_FALSE(FileExists(chosen));
     }
-    EXPECT_EQ(OpenHandleCount(), handles);
+    // The runs' progress windows had threads of their own, which Wine lets go of later.
+    DWORD left = 0;
+    EXPECT_TRUE(WaitUntil([&] { return (left = OpenHandleCount()) <= handles + 1; }))
+        << left << " handles, not at most " << handles + 1;
 }
 
 } // namespace

@@ -72,6 +72,8 @@ TEST(ProgressWindow, ShowsAfterASecondFollowsTheBytesAndEveryCancelAsksTheWorkTo
         EXPECT_TRUE(progress.ShouldContinue());
         cancel(window);
         EXPECT_TRUE(WaitUntil([&] { return !progress.ShouldContinue(); }));
+        // Returns once the window's thread has finished handling the cancel.
+        SendMessageW(window, WM_NULL, 0, 0);
         EXPECT_FALSE(IsWindowEnabled(GetDlgItem(window, IDCANCEL)));
         CloseBox(window);
         PressEscape(window);
@@ -84,9 +86,7 @@ TEST(ProgressWindow, ShowsAfterASecondFollowsTheBytesAndEveryCancelAsksTheWorkTo
         EXPECT_THROW(progress.Finish(), Cancelled);
         EXPECT_FALSE(IsWindow(window));
     }
-    // Wine lets go of what an ended thread held a little later.
-    EXPECT_TRUE(WaitUntil([&] { return OpenHandleCount() == handles; }))
-        << OpenHandleCount() << " handles, not " << handles;
+    EXPECT_EQ(SettledHandleCount(handles), handles);
 }
 
 } // namespace

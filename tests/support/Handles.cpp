@@ -1,5 +1,7 @@
 #include "Handles.h"
 
+#include "TestFiles.h"
+
 #include <winternl.h>
 
 #include <string>
@@ -39,4 +41,10 @@ DWORD OpenHandleCount() {
         own += !type.empty() && type != L"Key";
     }
     return own;
+}
+
+DWORD SettledHandleCount(DWORD expected) {
+    DWORD count = 0;
+    WaitUntil([&] { return (count = OpenHandleCount()) == expected; });
+    return count;
 }

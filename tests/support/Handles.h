@@ -8,3 +8,7 @@
 // it lists the handles of every process, so each handle value of this process is asked for
 // its type (one handle leaked on purpose is one more).
 DWORD OpenHandleCount();
+
+// This process's handle count once it is the expected one, or when the wait for that gives
+// up: Wine lets go of what an ended thread held a little later.
+DWORD SettledHandleCount(DWORD expected);
