@@ -1,7 +1,34 @@
+find_program(XXHSUM xxhsum REQUIRED)
+set(ORVANTA_WRITE_DIGESTS ${CMAKE_CURRENT_LIST_DIR}/WriteDigests.cmake)
+
+# bootstrapper_digest_table(<table file> <id> <file> ...)
+#
+# Makes the build write the digest table of the given "BIN" resources (WriteDigests.cmake)
+# whenever one of the files changes. The table goes into the executable as the resource
+# DIGESTS 1, which the bootstrapper checks every copied resource against.
+function(bootstrapper_digest_table table)
+    set(files)
+    set(index 1)
+    list(LENGTH ARGN count)
+    while(index LESS count)
+        list(GET ARGN ${index} file)
+        list(APPEND files ${file})
+        math(EXPR index "${index} + 2")
+    endwhile()
+    add_custom_command(OUTPUT ${table}
+        COMMAND ${CMAKE_COMMAND} -DXXHSUM=${XXHSUM} -DOUTPUT=${table} "-DPAYLOADS=${ARGN}"
+                -P ${ORVANTA_WRITE_DIGESTS}
+        DEPENDS ${files} ${ORVANTA_WRITE_DIGESTS}
+        COMMENT "Recording the digests of the payloads in ${table}"
+        VERBATIM)
+endfunction()
+
 # bootstrapper_resource_script(<rc file> <id> <file> ...)
 #
-# Writes a resource script with the common resources and the given files as "BIN"
-# resources, language English (United Kingdom), and makes it depend on all of them.
+# Writes a resource script with the common resources, the given files as "BIN" resources,
+# language English (United Kingdom), and their digest table, and makes it depend on all of
+# them. The target that compiles the script must also list <rc file>.digests as a source,
+# so that the table is made first.
 function(bootstrapper_resource_script rc)
     set(payloads ${ARGN})
     list(LENGTH payloads count)
@@ -10,8 +37,11 @@ function(bootstrapper_resource_script rc)
         message(FATAL_ERROR "bootstrapper_resource_script(${rc}): takes pairs of id and file")
     endif()
 
+    set(digests ${rc}.digests)
+    bootstrapper_digest_table(${digests} ${payloads})
     set(script "#include \"${ORVANTA_RESOURCE_SCRIPT}\"\n")
     string(APPEND script "LANGUAGE LANG_ENGLISH, SUBLANG_ENGLISH_UK\n")
+    string(APPEND script "1 DIGESTS \"${digests}\"\n")
     set(files)
     set(index 0)
     while(index LESS count)
@@ -24,7 +54,8 @@ function(bootstrapper_resource_script rc)
     endwhile()
 
     file(CONFIGURE OUTPUT ${rc} CONTENT "${script}" @ONLY)
-    set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS "${files};${ORVANTA_RESOURCE_DEPENDS}")
+    set_source_files_properties(${rc} PROPERTIES
+        OBJECT_DEPENDS "${files};${digests};${ORVANTA_RESOURCE_DEPENDS}")
 endfunction()
 
 # add_bootstrapper(<target>
@@ -42,7 +73,7 @@ function(add_bootstrapper target)
     set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc)
     bootstrapper_resource_script(${rc} ${BOOT_PAYLOADS})
 
-    add_executable(${target} WIN32 $<TARGET_OBJECTS:orvanta_main> ${rc})
+    add_executable(${target} WIN32 $<TARGET_OBJECTS:orvanta_main> ${rc} ${rc}.digests)
     target_link_libraries(${target} PRIVATE orvanta_core)
     target_include_directories(${target} PRIVATE ${ORVANTA_RESOURCE_DIR})
     # The shipped file is over 500 MB and is mapped twice (as the process image and as

@@ -15,6 +15,8 @@ command -v xauth >/dev/null || need+=(xauth)
 command -v msiinfo >/dev/null || need+=(msitools)
 command -v faketime >/dev/null || need+=(faketime)
 command -v wixl >/dev/null || need+=(wixl)
+# The build records the XXH3 digest of every payload.
+command -v xxhsum >/dev/null || need+=(xxhash)
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
 command -v convert >/dev/null && convert -version 2>/dev/null | grep -q ImageMagick || need+=(imagemagick)
 command -v xwd >/dev/null || need+=(x11-apps)

@@ -8,6 +8,7 @@
 #include "app/Messages.h"
 #include "app/Setup.h"
 #include "common/Cancelled.h"
+#include "common/DamagedSetup.h"
 #include "log/Logger.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR arguments, int) {
@@ -23,9 +24,16 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR arguments, int) {
         // What was written is gone already; the user needs no message for their own choice.
         Logger << cancelled.what() << std::endl;
         return 0;
+    } catch (const DamagedSetup&) {
+        // Logged with the resource where it was found.
+        ShowMessage(L"The setup file is damaged and cannot be used. Please download it again, "
+                    L"or copy it again from the original medium.",
+                    MB_ICONERROR);
+        return ERROR_FILE_CORRUPT;
     } catch (const std::runtime_error& error) {
         const std::string text = std::string("Exception: ") + error.what();
         MessageBoxA(nullptr, text.c_str(), "Orvanta Setup", MB_ICONERROR);
-        return 0;
+        // What deployment tools read as a failed installation.
+        return ERROR_INSTALL_FAILURE;
     }
 }

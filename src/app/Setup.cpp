@@ -110,7 +110,13 @@ int RunInstall(HINSTANCE instance, const std::wstring& workspace) {
     DWORD exitCode = 0xFFFFFFFF;
     const bool started = setupUi.RunAndWait(exitCode);
     AnswerSetupFailure(started, exitCode);
-    return 0;
+    // The setup UI's own code reaches the caller, a restart request (3010) as well as a
+    // failure; a start that failed is reported with the system's reason for it.
+    if (!started) {
+        return setupUi.startError != 0 ? static_cast<int>(setupUi.startError)
+                                       : ERROR_INSTALL_FAILURE;
+    }
+    return static_cast<int>(exitCode);
 }
 
 } // namespace

@@ -1,12 +1,17 @@
 #include "payload/Extraction.h"
 
 #include "common/Cancelled.h"
+#include "common/DamagedSetup.h"
 #include "common/UniqueHandle.h"
+#include "log/Logger.h"
+#include "payload/ConcurrentDigest.h"
+#include "payload/DigestTable.h"
 #include "payload/ImageError.h"
 #include "payload/ResourceReader.h"
 #include "workspace/ScopedFile.h"
 
 #include <algorithm>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -43,7 +48,7 @@ class PartialFile {
         throw std::runtime_error(step);
     }
 
-  private:
+    // Closes and deletes the file now, unless it was kept.
     void Discard() {
         if (kept_) {
             return;
@@ -53,6 +58,7 @@ class PartialFile {
         DeleteWithRetry(path_);
     }
 
+  private:
     std::wstring path_;
     UniqueFileHandle handle_;
     bool kept_ = false;
@@ -64,7 +70,7 @@ ResourceLocation LocateResource(const LOADED_IMAGE* image, uint16_t id) {
     const ResourceSection section(image);
     const IMAGE_RESOURCE_DATA_ENTRY data =
         ResourceDir(section.Data()).GetChildWithName(L"BIN").GetChildWithId(id).GetResourceData();
-    return {section.RvaToFilePosition(data.OffsetToData, data.Size), data.Size};
+    return {id, section.RvaToFilePosition(data.OffsetToData, data.Size), data.Size, 0};
 }
 
 uint32_t FindResourceSize(const LOADED_IMAGE* image, uint16_t id) {
@@ -76,11 +82,11 @@ uint32_t FindResourceSize(const LOADED_IMAGE* image, uint16_t id) {
     }
 }
 
-void CopyResourceBytes(HANDLE source, uint64_t position, uint32_t size, const std::wstring& path,
+void CopyResourceBytes(HANDLE source, const ResourceLocation& resource, const std::wstring& path,
                        CopyObserver* observer) {
     const auto stopRequested = [observer] { return observer && !observer->ShouldContinue(); };
     LARGE_INTEGER distance{};
-    distance.QuadPart = static_cast<LONGLONG>(position);
+    distance.QuadPart = static_cast<LONGLONG>(resource.position);
     if (!SetFilePointerEx(source, distance, nullptr, FILE_BEGIN)) {
         const DWORD code = GetLastError();
         LogImageError("SetFilePointerEx failed", code);
@@ -91,22 +97,38 @@ void CopyResourceBytes(HANDLE source, uint64_t position, uint32_t size, const st
         throw Cancelled();
     }
     PartialFile output(path);
-    std::vector<char> buffer(kChunkSize);
-    for (uint32_t remaining = size; remaining != 0;) {
+    // Digested as it is copied, so that a slow medium is read once. A resource of more than
+    // one chunk is digested beside the copy, in two buffers: one is digested while the other
+    // is read into.
+    const bool beside = resource.size > kChunkSize;
+    std::vector<char> buffers[2]{std::vector<char>(kChunkSize),
+                                 std::vector<char>(beside ? kChunkSize : 0)};
+    PayloadDigest digestHere;
+    std::optional<ConcurrentDigest> concurrent;
+    if (beside) {
+        concurrent.emplace();
+    }
+    size_t next = 0;
+    for (uint32_t remaining = resource.size; remaining != 0;) {
         if (stopRequested()) {
             throw Cancelled(); // the partial file goes with the unwinding
         }
         const DWORD chunk = std::min(remaining, kChunkSize);
+        // This buffer last held the chunk before the previous one, which was digested before
+        // Add took the previous one.
+        char* const buffer = buffers[next].data();
+        next = beside ? 1 - next : 0;
         DWORD read = 0;
-        if (!ReadFile(source, buffer.data(), chunk, &read, nullptr)) {
+        if (!ReadFile(source, buffer, chunk, &read, nullptr)) {
             output.Fail("ReadFile failed", GetLastError());
         }
         if (read != chunk) {
             // The data ran past the end of the file.
             output.Fail("ReadFile failed", ERROR_HANDLE_EOF);
         }
+        concurrent ? concurrent->Add(buffer, chunk) : digestHere.Update(buffer, chunk);
         DWORD written = 0;
-        if (!WriteFile(output.get(), buffer.data(), chunk, &written, nullptr)) {
+        if (!WriteFile(output.get(), buffer, chunk, &written, nullptr)) {
             output.Fail("WriteFile failed", GetLastError());
         }
         if (written != chunk) {
@@ -117,11 +139,19 @@ void CopyResourceBytes(HANDLE source, uint64_t position, uint32_t size, const st
             observer->Copied(chunk);
         }
     }
+    if ((concurrent ? concurrent->Value() : digestHere.Value()) != resource.digest) {
+        output.Discard();
+        Logger << "ExeImage: resource " << resource.id
+               << " is damaged: its bytes do not match their digest" << std::endl;
+        throw DamagedSetup();
+    }
     output.Keep();
 }
 
 void ExtractResourceFrom(const LOADED_IMAGE* image, uint16_t id, const std::wstring& path,
                          CopyObserver* observer) {
-    const ResourceLocation location = LocateResource(image, id);
-    CopyResourceBytes(image->hFile, location.position, location.size, path, observer);
+    ResourceLocation resource = LocateResource(image, id);
+    // Looked up before any file is made: without a digest nothing is written.
+    resource.digest = RecordedDigest(image, id);
+    CopyResourceBytes(image->hFile, resource, path, observer);
 }

@@ -63,7 +63,7 @@ ResourceSection::ResourceSection(const LOADED_IMAGE* image) {
     data_ = view.Part(start, length);
 }
 
-uint64_t ResourceSection::RvaToFilePosition(uint32_t rva, uint32_t size) const {
+uint64_t ResourceSection::RvaToSectionOffset(uint32_t rva, uint32_t size) const {
     const uint64_t rawSize = header_.SizeOfRawData;
     if (rva < header_.VirtualAddress) {
         throw std::runtime_error("ResourceSection::RvaToFilePosition");
@@ -72,7 +72,15 @@ uint64_t ResourceSection::RvaToFilePosition(uint32_t rva, uint32_t size) const {
     if (offset >= rawSize || size > rawSize - offset) {
         throw std::runtime_error("ResourceSection::RvaToFilePosition");
     }
-    return offset + header_.PointerToRawData;
+    return offset;
+}
+
+uint64_t ResourceSection::RvaToFilePosition(uint32_t rva, uint32_t size) const {
+    return RvaToSectionOffset(rva, size) + header_.PointerToRawData;
+}
+
+ByteRange ResourceSection::RvaToBytes(uint32_t rva, uint32_t size) const {
+    return data_.Part(RvaToSectionOffset(rva, size), size);
 }
 
 ResourceDir::ResourceDir(const ByteRange& data) : ResourceDir(data, 0) {}

@@ -17,6 +17,7 @@ class ByteRange {
     ByteRange(const uint8_t* start, uint64_t size) : start_(start), size_(size) {}
 
     uint64_t size() const { return size_; }
+    const uint8_t* data() const { return start_; }
 
     // A copy of the T at offset, after checking that count consecutive Ts from there lie
     // inside the run; otherwise the operation fails with its own name as the text.
@@ -55,8 +56,12 @@ class ResourceSection {
     // The file position of the data range [rva, rva + size), which must lie inside the
     // section's raw data.
     uint64_t RvaToFilePosition(uint32_t rva, uint32_t size) const;
+    // The same range as bytes of the view.
+    ByteRange RvaToBytes(uint32_t rva, uint32_t size) const;
 
   private:
+    uint64_t RvaToSectionOffset(uint32_t rva, uint32_t size) const;
+
     IMAGE_SECTION_HEADER header_{};
     ByteRange data_;
 };

@@ -19,6 +19,7 @@ HANDLE ChildProcess::Start() {
 
     Logger << L"Trying to start process: " << program << L" " << parameters << std::endl;
     const BOOL started = ShellExecuteExW(&request);
+    startError = started ? 0 : GetLastError();
     Logger << L"  Succeeded: " << static_cast<int>(started != FALSE) << std::endl;
     return request.hProcess;
 }

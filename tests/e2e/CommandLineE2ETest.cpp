@@ -51,7 +51,7 @@ TEST(RunSetupE2E, AWorkspaceThatCannotBeMadeSafelyIsReportedInTheExceptionBox) {
         EXPECT_EQ(MessageBoxText(box), L"Exception: CreateDirectory failed");
         EXPECT_EQ(MessageBoxIcon(box), static_cast<UINT>(MB_ICONERROR));
         Click(box, IDOK);
-        EXPECT_EQ(setup.ExitCode(), 0u);
+        EXPECT_EQ(setup.ExitCode(), static_cast<DWORD>(ERROR_INSTALL_FAILURE));
     }
     EXPECT_EQ(ListDirectory(temp.path()), (std::vector<std::wstring>{L"elsewhere", L"linked"}));
     EXPECT_TRUE(ListDirectory(temp / L"elsewhere\\").empty());

@@ -1,5 +1,10 @@
 #include "Driver.h"
 
+#include "log/Logger.h"
+#include "payload/Extraction.h"
+
+#include <imagehlp.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -95,6 +100,17 @@ DWORD Msiexec(const std::wstring& arguments) {
 
 std::wstring BuiltProgram(const std::wstring& name) {
     return BinDirectory() + name;
+}
+
+void WriteDamagedCopy(const std::wstring& program, uint16_t id, const std::wstring& copy) {
+    LOADED_IMAGE* image = ImageLoad(WideToUtf8(program).c_str(), nullptr);
+    ASSERT_NE(image, nullptr);
+    const ResourceLocation resource = LocateResource(image, id);
+    ImageUnload(image);
+    ASSERT_GT(resource.size, 0u);
+    std::string bytes = ReadBytes(program);
+    bytes[resource.position + resource.size / 2] ^= 0x20;
+    WriteBytes(copy, bytes);
 }
 
 Launched::Launched(const std::wstring& program, const std::wstring& arguments,

@@ -63,6 +63,10 @@ DWORD Msiexec(const std::wstring& arguments);
 // A program of the build, from the directory of the running test.
 std::wstring BuiltProgram(const std::wstring& name);
 
+// Writes a copy of the bootstrapper with one byte changed in the middle of its "BIN"
+// resource id, as a broken download or a failing medium would leave it.
+void WriteDamagedCopy(const std::wstring& program, uint16_t id, const std::wstring& copy);
+
 // A top-level window of the class (and, when given, the caption) owned by the process,
 // waited for up to the time; null when none appeared.
 HWND WaitForWindow(DWORD processId, const std::wstring& className, const std::wstring& caption = {},

@@ -213,9 +213,12 @@ TEST(InstallE2E, AFailedSetupUiIsAnsweredOnlyWhenTheFrameworkIsMissing) {
     const std::wstring program = BuiltProgram(L"StandInSetup.exe");
     {
         FrameworkKey key(true);
-        InstallRun run(program, 3);
-        EXPECT_EQ(run.process->ExitCode(), 0u);
-        EXPECT_EQ(run.Log(), ExpectedLog(program, run.Workspace(), 3));
+        // The setup UI's code reaches the caller, a restart request as well as a failure.
+        for (const DWORD code : {3u, 3010u}) {
+            InstallRun run(program, code);
+            EXPECT_EQ(run.process->ExitCode(), code);
+            EXPECT_EQ(run.Log(), ExpectedLog(program, run.Workspace(), static_cast<int>(code)));
+        }
     }
     {
         FrameworkKey key(false);
@@ -227,7 +230,7 @@ TEST(InstallE2E, AFailedSetupUiIsAnsweredOnlyWhenTheFrameworkIsMissing) {
         EXPECT_EQ(MessageBoxIcon(box), static_cast<UINT>(MB_ICONERROR));
         EXPECT_EQ(ButtonIds(box), (std::vector<int>{IDOK, IDCANCEL}));
         Click(box, IDCANCEL);
-        EXPECT_EQ(run.process->ExitCode(), 0u);
+        EXPECT_EQ(run.process->ExitCode(), 3u);
         EXPECT_EQ(run.Started().size(), 1u);
     }
 }
@@ -240,7 +243,7 @@ std::vector<std::vector<std::wstring>> AcceptFrameworkQuestion(InstallRun& run) 
     EXPECT_NE(box, nullptr);
     EXPECT_EQ(MessageBoxText(box), kFrameworkQuestion);
     Click(box, IDOK);
-    EXPECT_EQ(run.process->ExitCode(), 0u);
+    EXPECT_EQ(run.process->ExitCode(), 3u);
     EXPECT_TRUE(run.process->WaitForEveryProcess());
     return run.Started();
 }
@@ -280,7 +283,8 @@ TEST(InstallE2E, ASetupUiThatCannotBeStartedIsReported) {
     EXPECT_EQ(MessageBoxText(box), L"Failed to start Setup. Please contact Technical Support.");
     EXPECT_EQ(MessageBoxIcon(box), static_cast<UINT>(MB_ICONERROR));
     Click(box, IDOK);
-    EXPECT_EQ(run.process->ExitCode(), 0u);
+    // The system's reason: the file is not a program.
+    EXPECT_EQ(run.process->ExitCode(), static_cast<DWORD>(ERROR_BAD_EXE_FORMAT));
     const std::string log = run.Log();
     EXPECT_NE(log.find("\n  Succeeded: 0\n"), std::string::npos) << log;
     EXPECT_EQ(log.find("Waiting"), std::string::npos) << log;
@@ -296,8 +300,36 @@ TEST(InstallE2E, AMissingPayloadIsReportedAfterTheEarlierOnesAreDeleted) {
     // While the box is up, the package and the framework installer are already gone.
     EXPECT_EQ(ListDirectory(run.Workspace()), std::vector<std::wstring>{L"Setup.log"});
     Click(box, IDOK);
-    EXPECT_EQ(run.process->ExitCode(), 0u);
+    EXPECT_EQ(run.process->ExitCode(), static_cast<DWORD>(ERROR_INSTALL_FAILURE));
     EXPECT_TRUE(run.Started().empty());
+}
+
+// A copy with one byte changed in the package or in a satellite is refused before anything
+// runs, with the damaged resource named in the log and only the log left in the workspace.
+TEST(InstallE2E, ADamagedCopyIsRefusedBeforeAnythingRuns) {
+    TempDir copies{L"damaged"};
+    for (const uint16_t id : {135, 140}) {
+        SCOPED_TRACE(id);
+        const std::wstring program = copies / (L"Damaged" + std::to_wstring(id) + L".exe");
+        WriteDamagedCopy(BuiltProgram(L"StandInSetup.exe"), id, program);
+        InstallRun run(program);
+        HWND box = WaitForWindow(run.process->id(), L"#32770");
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(WindowText(box), L"Orvanta Vellumo Setup");
+        EXPECT_EQ(MessageBoxText(box), L"The setup file is damaged and cannot be used. Please "
+                                       L"download it again, or copy it again from the original "
+                                       L"medium.");
+        EXPECT_EQ(MessageBoxIcon(box), static_cast<UINT>(MB_ICONERROR));
+        EXPECT_EQ(ListDirectory(run.Workspace()), std::vector<std::wstring>{L"Setup.log"});
+        Click(box, IDOK);
+        EXPECT_EQ(run.process->ExitCode(), static_cast<DWORD>(ERROR_FILE_CORRUPT));
+        const std::string log = run.Log();
+        EXPECT_NE(log.find("\nExeImage: resource " + std::to_string(id) +
+                           " is damaged: its bytes do not match their digest\n"),
+                  std::string::npos)
+            << log;
+        EXPECT_TRUE(run.Started().empty());
+    }
 }
 
 void ExpectRefused(InstallRun& run) {

@@ -227,7 +227,25 @@ TEST(PackageCreationE2E, APayloadThatIsNotAPackageIsReportedAndLeavesNoFile) {
     EXPECT_EQ(MessageBoxText(box), L"Exception: MsiOpenDatabase failed");
     EXPECT_FALSE(FileExists(package));
     Click(box, IDOK);
-    EXPECT_EQ(run.setup.ExitCode(), 0u);
+    EXPECT_EQ(run.setup.ExitCode(), static_cast<DWORD>(ERROR_INSTALL_FAILURE));
+    EXPECT_FALSE(FileExists(package));
+}
+
+// A damaged package is refused while it is written: nothing is left at the chosen path,
+// and no result dialog follows the box.
+TEST(PackageCreationE2E, ADamagedPackageIsRefusedAndLeavesNoFile) {
+    TempDir copies{L"damaged"};
+    const std::wstring program = copies / L"DamagedPackageSetup.exe";
+    WriteDamagedCopy(BuiltProgram(L"PackageSetup.exe"), 135, program);
+    SetupRun run(program, L"/extract");
+    const std::wstring package = run.temp / L"damaged.msi";
+    CreatePackage(run, {L"C:\\Anywhere", true, true}, package);
+    HWND box = WaitForBoxWithText(run.setup.id(), L"The setup file is damaged");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(WindowText(box), L"Orvanta Vellumo Setup");
+    EXPECT_FALSE(FileExists(package));
+    Click(box, IDOK);
+    EXPECT_EQ(run.setup.ExitCode(), static_cast<DWORD>(ERROR_FILE_CORRUPT));
     EXPECT_FALSE(FileExists(package));
 }
 

@@ -34,13 +34,15 @@ void EndProcess(DWORD processId);
 // view of another process's command line, which Windows' own calls do not give here.
 std::vector<std::wstring> HostCommandLinesContaining(const std::wstring& text);
 
-// One run of a bootstrapper variant (a program of the build, named without ".exe") with a
-// temporary directory of its own, so that its workspace and log can be found. It is also
+// One run of a bootstrapper variant (a program of the build, named without ".exe", or the
+// full path of a copy) with a temporary directory of its own, so that its workspace and log can be found. It is also
 // the current directory, where the save dialog opens (Wine's cannot show the build
 // directory on drive Z:, and would then accept no file).
 struct SetupRun {
     SetupRun(const std::wstring& variant, const std::wstring& arguments)
-        : setup(BinDirectory() + variant + L".exe", arguments, TempAt(temp.path()), temp.path()) {}
+        : setup(variant.find(L'\\') != std::wstring::npos ? variant
+                                                           : BinDirectory() + variant + L".exe",
+                arguments, TempAt(temp.path()), temp.path()) {}
 
     // The run's dialog with the caption, waited for.
     HWND Window(const std::wstring& caption) const {

@@ -1,5 +1,7 @@
 #include "PeWriter.h"
 
+#include "payload/Digest.h"
+
 #include <algorithm>
 #include <cstring>
 #include <deque>
@@ -34,6 +36,33 @@ ResourceNode Root(std::vector<ResourceNode> children) {
 
 ResourceNode BinPayload(uint16_t id, std::string data) {
     return Id(id, {IdData(2057, std::move(data))});
+}
+
+std::string DigestTableText(const std::vector<std::pair<uint16_t, std::string>>& payloads) {
+    std::string text = "XXH3-64\n";
+    for (const auto& [id, bytes] : payloads) {
+        text += std::to_string(id) + " " + DigestText(PayloadDigestOf(bytes.data(), bytes.size())) +
+                "\n";
+    }
+    return text;
+}
+
+ResourceNode WithDigests(ResourceNode root) {
+    std::vector<std::pair<uint16_t, std::string>> payloads;
+    const auto bin = std::find_if(root.children.begin(), root.children.end(),
+                                  [](const ResourceNode& n) { return n.named && n.name == L"BIN"; });
+    if (bin != root.children.end()) {
+        for (const ResourceNode& payload : bin->children) {
+            if (!payload.named && !payload.children.empty()) {
+                payloads.emplace_back(payload.id, payload.children.front().data);
+            }
+        }
+    }
+    const auto afterNamed = std::find_if(root.children.begin(), root.children.end(),
+                                         [](const ResourceNode& n) { return !n.named; });
+    root.children.insert(afterNamed,
+                         Named(L"DIGESTS", {Id(1, {IdData(2057, DigestTableText(payloads))})}));
+    return root;
 }
 
 std::string Pattern(std::size_t length, uint32_t seed) {

@@ -24,6 +24,12 @@ ResourceNode Root(std::vector<ResourceNode> children);
 // "BIN" -> id -> language 2057 -> data, as windres lays out a UK English resource.
 ResourceNode BinPayload(uint16_t id, std::string data);
 
+// The tree with the digest table the build adds (type "DIGESTS", id 1) for the payloads of
+// its first "BIN" type, placed after its last named type.
+ResourceNode WithDigests(ResourceNode root);
+// The table's text for the ids and their bytes.
+std::string DigestTableText(const std::vector<std::pair<uint16_t, std::string>>& payloads);
+
 // A PE file with a ".text" section and a ".rsrc" section holding the tree.
 struct PeFile {
     std::string bytes;

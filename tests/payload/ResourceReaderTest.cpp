@@ -1,5 +1,7 @@
 #include "payload/Extraction.h"
 
+#include "payload/Digest.h"
+
 #include "common/UniqueHandle.h"
 
 #include "Handles.h"
@@ -108,15 +110,17 @@ TEST_F(ResourceReaderTest, WalksToTheBinPayloadOrNamesTheFailingOperation) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        EXPECT_EQ(Extract(BuildPe(c.tree).bytes, c.id, kSmall), c.error);
+        // The build records the digests; a walk that fails never gets to them.
+        EXPECT_EQ(Extract(BuildPe(*c.error ? c.tree : WithDigests(c.tree)).bytes, c.id, kSmall),
+                  c.error);
     }
     // With several ".rsrc" sections the last one is read.
     const ResourceNode decoyTree = Root({Named(L"BIN", {decoyDirectory})});
-    EXPECT_EQ(Extract(BuildPe(FullTree(), &decoyTree).bytes, 135, kSmall), "");
+    EXPECT_EQ(Extract(BuildPe(WithDigests(FullTree()), &decoyTree).bytes, 135, kSmall), "");
     // Only the entries after the named ones are id entries, even a named one whose name
     // field looks like the id.
-    PeFile namedLikeAnId = BuildPe(
-        Root({Named(L"BIN", {Named(L"X", {IdData(2057, kDecoy)}), BinPayload(135, kSmall)})}));
+    PeFile namedLikeAnId = BuildPe(WithDigests(
+        Root({Named(L"BIN", {Named(L"X", {IdData(2057, kDecoy)}), BinPayload(135, kSmall)})})));
     Put32(namedLikeAnId.bytes, namedLikeAnId.resourceStart + namedLikeAnId.directories[1] + 16,
           135);
     EXPECT_EQ(Extract(namedLikeAnId.bytes, 135, kSmall), "");
@@ -132,7 +136,8 @@ TEST_F(ResourceReaderTest, CopiesEverySizeAroundTheChunkLengthExactly) {
         payloads.push_back(BinPayload(static_cast<uint16_t>(132 + index),
                                       Pattern(sizes[index], static_cast<uint32_t>(index))));
     }
-    const LoadedPe pe(dir / L"sizes.exe", BuildPe(Root({Named(L"BIN", payloads)})).bytes);
+    const LoadedPe pe(dir / L"sizes.exe",
+                      BuildPe(WithDigests(Root({Named(L"BIN", payloads)}))).bytes);
     DWORD handles = 0;
     for (std::size_t index = 0; index < sizes.size(); ++index) {
         handles = index == 1 ? OpenHandleCount() : handles; // the first copy warms up
@@ -237,7 +242,8 @@ TEST_F(ResourceReaderTest, CopyFailuresLeaveNoFileAndAreLoggedWithTheirCode) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         handles = &c == &cases[1] ? OpenHandleCount() : handles; // the first case warms up
-        EXPECT_EQ(ErrorText([&] { CopyResourceBytes(c.source, 4096, c.size, c.out); }), c.error);
+        EXPECT_EQ(ErrorText([&] { CopyResourceBytes(c.source, {135, 4096, c.size, 0}, c.out); }),
+                  c.error);
         EXPECT_FALSE(FileExists(c.out));
         expectedLog += c.line;
         EXPECT_EQ(LogText(), expectedLog);
@@ -245,6 +251,56 @@ TEST_F(ResourceReaderTest, CopyFailuresLeaveNoFileAndAreLoggedWithTheirCode) {
     EXPECT_EQ(OpenHandleCount(), handles);
     CloseHandle(readable);
     CloseHandle(writeOnly);
+}
+
+// The bytes are checked against the digest the build recorded as they are copied. A change
+// anywhere is refused like a failed copy, leaving no file; a resource the table does not
+// vouch for is refused before any file is made, so an older one stays as it was.
+TEST_F(ResourceReaderTest, RefusesBytesThatDoNotMatchTheRecordedDigest) {
+    const std::string bytes = Pattern(2 * 1024 * 1024 + 300, 7); // the third chunk is short
+    const std::string table = DigestTableText({{135, bytes}});
+    std::string firstChunk = bytes;
+    firstChunk[10] ^= 0x01;
+    std::string lastChunk = bytes;
+    lastChunk.back() ^= 0x80;
+    std::string tabbedTable = table;
+    tabbedTable[tabbedTable.find(' ')] = '\t';
+    const std::string noDigest = "ExeImage: resource 135 is damaged: no digest is recorded for it\n";
+    const std::string mismatch =
+        "ExeImage: resource 135 is damaged: its bytes do not match their digest\n";
+    const struct {
+        const char* what;
+        const std::string& payload;
+        std::string table; // none when empty
+        const std::string& line;
+    } cases[] = {
+        {"a byte of the first chunk", firstChunk, table, mismatch},
+        {"a byte of the last chunk", lastChunk, table, mismatch},
+        {"no line for the id", bytes, DigestTableText({{134, bytes}}), noDigest},
+        {"a malformed line", bytes, tabbedTable, noDigest},
+        {"no table", bytes, "", noDigest},
+    };
+    std::string expectedLog;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<ResourceNode> types{Named(L"BIN", {BinPayload(135, c.payload)})};
+        if (!c.table.empty()) {
+            types.push_back(Named(L"DIGESTS", {Id(1, {IdData(2057, c.table)})}));
+        }
+        const std::string file = BuildPe(Root(types)).bytes;
+        if (&c.line == &noDigest) {
+            EXPECT_EQ(Extract(file, 135), "The setup file is damaged.");
+            expectedLog += c.line + c.line; // a fresh path, then over an older file
+        } else {
+            const LoadedPe pe(dir / L"image.exe", file);
+            const std::wstring out = dir / L"out.bin";
+            EXPECT_EQ(ErrorText([&] { ExtractResourceFrom(pe.get(), 135, out); }),
+                      "The setup file is damaged.");
+            EXPECT_FALSE(FileExists(out));
+            expectedLog += c.line;
+        }
+        EXPECT_EQ(LogText(), expectedLog);
+    }
 }
 
 // Lets the copy go on for a number of chunks, then asks it to stop.
@@ -277,8 +333,10 @@ TEST_F(ResourceReaderTest, AnObserverFollowsEveryChunkAndCanStopTheCopy) {
         SCOPED_TRACE(allowed);
         WriteBytes(out, "an older file");
         StoppingObserver observer(allowed);
+        const ResourceLocation resource{135, 4096, size,
+                                        PayloadDigestOf(bytes.data() + 4096, size)};
         const std::string error =
-            ErrorText([&] { CopyResourceBytes(source.get(), 4096, size, out, &observer); });
+            ErrorText([&] { CopyResourceBytes(source.get(), resource, out, &observer); });
         LARGE_INTEGER position{};
         SetFilePointerEx(source.get(), LARGE_INTEGER{}, &position, FILE_CURRENT);
         if (allowed == 3) {
