@@ -238,6 +238,16 @@ def main():
         with open(slow_file) as file:
             slow_medium = file.read().strip()
 
+    # The payload check's candidates by themselves, in memory (label, MB/s).
+    digest_speeds = []
+    digest_file = os.path.join(os.path.dirname(raw_path), "digest-speed.tsv")
+    if os.path.exists(digest_file):
+        with open(digest_file) as file:
+            for line in file:
+                fields = line.strip().split("\t")
+                if len(fields) == 2:
+                    digest_speeds.append((fields[0], float(fields[1])))
+
     properties_file = os.path.join(os.path.dirname(raw_path), "extract-properties.txt")
     extract_properties = None
     if os.path.exists(properties_file):
@@ -246,6 +256,7 @@ def main():
 
     result = {
         "machine": machine(),
+        "digest_mb_s": dict(digest_speeds),
         "payload_bytes": sizes,
         "package_bytes": package_bytes,
         "executable_bytes": {"without_payloads": bare_bytes, "full": full_bytes},
@@ -335,6 +346,10 @@ def main():
             value = (f"{target.get('upper_mib_s', 0):.0f} vs {target.get('lower_mib_s', 0):.0f} MiB/s"
                      if "upper_mib_s" in target else "-")
             lines.append(f"| {key} | {value} | {target['rule']} | {target['verdict']} |")
+    if digest_speeds:
+        lines += ["", "9. The payload check's candidates by themselves (256 MiB from one 1 MiB "
+                  "buffer, best of 3; `digestspeed.exe`), MB/s: "
+                  + "; ".join(f"{label} {speed:.1f}" for label, speed in digest_speeds)]
     if extract_properties:
         lines += ["", "Property rows of the package made by the last /extract run: "
                   + "; ".join(p.replace("\t", " = ") for p in extract_properties)]

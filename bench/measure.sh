@@ -161,6 +161,12 @@ slow_medium() {
 }
 slow_medium
 
+# What the payload check costs by itself: each candidate digest over 256 MiB in memory, as
+# "label<TAB>MB/s" lines.
+wine "$bin/digestspeed.exe" >"$work/digest-speed.tsv" 2>/dev/null
+echo "digest throughput (MB/s):"
+cat "$work/digest-speed.tsv"
+
 if $with_extract; then
     # What the last package creation committed.
     msiinfo export "$package" Property | tr -d '\r' | grep '_PROPERTY' >"$work/extract-properties.txt" || true

@@ -18,7 +18,8 @@ struct ResourceLocation {
 };
 
 // Walks ".rsrc" -> "BIN" -> id -> the one language entry of the image and returns where the
-// data lies (its digest left 0). Raises the name of the failing operation; touches no file and logs nothing.
+// data lies (its digest left 0). Raises the name of the failing operation; touches no file and logs
+// nothing.
 ResourceLocation LocateResource(const LOADED_IMAGE* image, uint16_t id);
 
 // The size of the resource, or 0 when the walk to it fails; logs nothing.

@@ -34,14 +34,14 @@ void EndProcess(DWORD processId);
 // view of another process's command line, which Windows' own calls do not give here.
 std::vector<std::wstring> HostCommandLinesContaining(const std::wstring& text);
 
-// One run of a bootstrapper variant (a program of the build, named without ".exe", or the
-// full path of a copy) with a temporary directory of its own, so that its workspace and log can be found. It is also
-// the current directory, where the save dialog opens (Wine's cannot show the build
-// directory on drive Z:, and would then accept no file).
+// One run of a bootstrapper variant (a program of the build, named without ".exe" and
+// relative to the build's programs, or the full path of a copy) with a temporary directory of its
+// own, so that its workspace and log can be found. It is also the current directory, where the save
+// dialog opens (Wine's cannot show the build directory on drive Z:, and would then accept no file).
 struct SetupRun {
     SetupRun(const std::wstring& variant, const std::wstring& arguments)
-        : setup(variant.find(L'\\') != std::wstring::npos ? variant
-                                                           : BinDirectory() + variant + L".exe",
+        : setup(variant.find(L':') != std::wstring::npos ? variant
+                                                         : BinDirectory() + variant + L".exe",
                 arguments, TempAt(temp.path()), temp.path()) {}
 
     // The run's dialog with the caption, waited for.

@@ -49,8 +49,9 @@ std::string DigestTableText(const std::vector<std::pair<uint16_t, std::string>>&
 
 ResourceNode WithDigests(ResourceNode root) {
     std::vector<std::pair<uint16_t, std::string>> payloads;
-    const auto bin = std::find_if(root.children.begin(), root.children.end(),
-                                  [](const ResourceNode& n) { return n.named && n.name == L"BIN"; });
+    const auto bin =
+        std::find_if(root.children.begin(), root.children.end(),
+                     [](const ResourceNode& n) { return n.named && n.name == L"BIN"; });
     if (bin != root.children.end()) {
         for (const ResourceNode& payload : bin->children) {
             if (!payload.named && !payload.children.empty()) {

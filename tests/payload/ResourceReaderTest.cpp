@@ -242,7 +242,9 @@ TEST_F(ResourceReaderTest, CopyFailuresLeaveNoFileAndAreLoggedWithTheirCode) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         handles = &c == &cases[1] ? OpenHandleCount() : handles; // the first case warms up
-        EXPECT_EQ(ErrorText([&] { CopyResourceBytes(c.source, {135, 4096, c.size, 0}, c.out); }),
+        EXPECT_EQ(ErrorText([&] {
+                      CopyResourceBytes(c.source, {135, 4096, c.size, 0}, c.out);
+                  }),
                   c.error);
         EXPECT_FALSE(FileExists(c.out));
         expectedLog += c.line;
@@ -265,7 +267,8 @@ TEST_F(ResourceReaderTest, RefusesBytesThatDoNotMatchTheRecordedDigest) {
     lastChunk.back() ^= 0x80;
     std::string tabbedTable = table;
     tabbedTable[tabbedTable.find(' ')] = '\t';
-    const std::string noDigest = "ExeImage: resource 135 is damaged: no digest is recorded for it\n";
+    const std::string noDigest =
+        "ExeImage: resource 135 is damaged: no digest is recorded for it\n";
     const std::string mismatch =
         "ExeImage: resource 135 is damaged: its bytes do not match their digest\n";
     const struct {
