@@ -141,6 +141,6 @@ int RunSetup(HINSTANCE instance, RunMode mode) {
     if (mode == RunMode::Extract || mode == RunMode::Defaults) {
         return RunPackageCreation(instance, mode == RunMode::Defaults);
     }
-    ClearDeadWorkspaces(workspace);
+    const DeadWorkspaceSweep sweep(workspace);
     return RunInstall(instance, workspace);
 }

@@ -3,6 +3,8 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstring>
+#include <utility>
 
 #include "common/Cancelled.h"
 #include "package/Dialog.h"
@@ -130,21 +132,24 @@ void ReadInWhatTheWindowNeeds(HINSTANCE instance) {
         const auto* bytes =
             found ? static_cast<const uint8_t*>(LockResource(LoadResource(instance, found)))
                   : nullptr;
-        for (DWORD offset = 0; bytes && offset < SizeofResource(instance, found); offset += 4096) {
+        const DWORD size = bytes ? SizeofResource(instance, found) : 0;
+        for (DWORD offset = 0; offset < size; offset += 4096) {
             sink = sink ^ bytes[offset];
         }
-        return bytes;
+        return std::make_pair(bytes, size);
     };
     readIn(MAKEINTRESOURCEW(IDD_PROGRESS), RT_DIALOG);
-    // The two window icons, as the dialog picks them from the group.
-    if (const auto* group = readIn(MAKEINTRESOURCEW(IDI_SETUP), RT_GROUP_ICON)) {
-        for (const int metric : {SM_CXSMICON, SM_CXICON}) {
-            const int size = GetSystemMetrics(metric);
-            const int id = LookupIconIdFromDirectoryEx(const_cast<uint8_t*>(group), TRUE, size,
-                                                       size, LR_DEFAULTCOLOR);
-            if (id != 0) {
-                readIn(MAKEINTRESOURCEW(id), RT_ICON);
-            }
+    // Every icon of the group, not only the two the dialog takes: asking the system which
+    // sizes those are makes it open the display, which a run that shows nothing would pay
+    // for. The group is a 6-byte header and 14-byte entries, each ending in the icon's id.
+    const auto [group, groupSize] = readIn(MAKEINTRESOURCEW(IDI_SETUP), RT_GROUP_ICON);
+    if (group != nullptr && groupSize >= 6) {
+        WORD count = 0;
+        std::memcpy(&count, group + 4, sizeof(count));
+        for (DWORD entry = 6; count > 0 && entry + 14 <= groupSize; entry += 14, --count) {
+            WORD id = 0;
+            std::memcpy(&id, group + entry + 12, sizeof(id));
+            readIn(MAKEINTRESOURCEW(id), RT_ICON);
         }
     }
 }

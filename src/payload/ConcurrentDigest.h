@@ -1,11 +1,11 @@
 #pragma once
 
+#include "common/UniqueHandle.h"
 #include "payload/Digest.h"
 
-#include <condition_variable>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <mutex>
 #include <thread>
 
 // Digests the chunks of a copy on a thread of its own, so that digesting one chunk overlaps
@@ -26,14 +26,30 @@ class ConcurrentDigest {
     uint64_t Value();
 
   private:
+    // A one-way signal that is waited for by spinning a little first: a chunk takes about
+    // a millisecond, and a wait through the system would cost a good part of that under
+    // Wine. Set is cheap unless the other side has gone to sleep.
+    class Signal {
+      public:
+        Signal();
+        void Set();
+        void Wait(const std::atomic<bool>& condition);
+
+      private:
+        std::atomic<bool> sleeping_{false};
+        UniqueKernelHandle event_;
+    };
+
     void Run();
-    void WaitUntilIdle(std::unique_lock<std::mutex>& lock);
+    void WaitUntilIdle();
 
     PayloadDigest digest_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    const void* pending_ = nullptr;
-    size_t pendingSize_ = 0;
-    bool stopping_ = false;
+    std::atomic<const void*> pending_{nullptr};
+    std::atomic<size_t> pendingSize_{0};
+    std::atomic<bool> hasWork_{false};
+    std::atomic<bool> idle_{true};
+    std::atomic<bool> stopping_{false};
+    Signal work_;
+    Signal done_;
     std::thread thread_;
 };

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <system_error>
+
 #include "common/UniqueHandle.h"
 #include "workspace/Workspace.h"
 #include "workspace/WorkspaceLayout.h"
@@ -118,4 +120,24 @@ void ClearDeadWorkspaces(const std::wstring& workspace) {
             ClearWorkspace(parent + name + L"\\");
         }
     } while (FindNextFileW(listing.get(), &entry));
+}
+
+DeadWorkspaceSweep::DeadWorkspaceSweep(const std::wstring& workspace) {
+    try {
+        thread_ = std::thread([workspace] {
+            try {
+                ClearDeadWorkspaces(workspace);
+            } catch (...) {
+                // Out of memory: what is left stays for a later run.
+            }
+        });
+    } catch (const std::system_error&) {
+        ClearDeadWorkspaces(workspace);
+    }
+}
+
+DeadWorkspaceSweep::~DeadWorkspaceSweep() {
+    if (thread_.joinable()) {
+        thread_.join();
+    }
 }
