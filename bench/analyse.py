@@ -240,13 +240,19 @@ def main():
 
     # The payload check's candidates by themselves, in memory (label, MB/s).
     digest_speeds = []
+    digest_chosen = None
     digest_file = os.path.join(os.path.dirname(raw_path), "digest-speed.tsv")
     if os.path.exists(digest_file):
         with open(digest_file) as file:
             for line in file:
                 fields = line.strip().split("\t")
-                if len(fields) == 2:
+                if fields[0] == "chosen" and len(fields) == 2:
+                    digest_chosen = fields[1]
+                    continue
+                try:
                     digest_speeds.append((fields[0], float(fields[1])))
+                except (IndexError, ValueError):
+                    pass
 
     properties_file = os.path.join(os.path.dirname(raw_path), "extract-properties.txt")
     extract_properties = None
@@ -257,6 +263,7 @@ def main():
     result = {
         "machine": machine(),
         "digest_mb_s": dict(digest_speeds),
+        "digest_kernel_chosen": digest_chosen,
         "payload_bytes": sizes,
         "package_bytes": package_bytes,
         "executable_bytes": {"without_payloads": bare_bytes, "full": full_bytes},
@@ -349,7 +356,8 @@ def main():
     if digest_speeds:
         lines += ["", "9. The payload check's candidates by themselves (256 MiB from one 1 MiB "
                   "buffer, best of 3; `digestspeed.exe`), MB/s: "
-                  + "; ".join(f"{label} {speed:.1f}" for label, speed in digest_speeds)]
+                  + "; ".join(f"{label} {speed:.1f}" for label, speed in digest_speeds)
+                  + (f"; the bootstrapper takes {digest_chosen} here" if digest_chosen else "")]
     if extract_properties:
         lines += ["", "Property rows of the package made by the last /extract run: "
                   + "; ".join(p.replace("\t", " = ") for p in extract_properties)]
