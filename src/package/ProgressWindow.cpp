@@ -140,8 +140,7 @@ void ReadInWhatTheWindowNeeds(HINSTANCE instance) {
     };
     readIn(MAKEINTRESOURCEW(IDD_PROGRESS), RT_DIALOG);
     // Every icon of the group, not only the two the dialog takes: asking the system which
-    // sizes those are makes it open the display, which a run that shows nothing would pay
-    // for. The group is a 6-byte header and 14-byte entries, each ending in the icon's id.
+    // those are makes it open the display, which a run that shows nothing would pay for. The group is a 6-byte header and 14-byte entries, each ending in the icon's id.
     const auto [group, groupSize] = readIn(MAKEINTRESOURCEW(IDI_SETUP), RT_GROUP_ICON);
     if (group != nullptr && groupSize >= 6) {
         WORD count = 0;
