@@ -1,5 +1,8 @@
 #include "app/CommandLine.h"
 
+#include "resources/ResourceIds.h"
+#include "ui/Language.h"
+
 CommandLineOptions ParseCommandLine(const std::wstring& arguments) {
     CommandLineOptions options;
     std::wstring::size_type start = 0;
@@ -28,10 +31,8 @@ CommandLineOptions ParseCommandLine(const std::wstring& arguments) {
 }
 
 std::wstring GetHelpText() {
-    return L"Options:\n"
-           L"\n"
-           L"/help\tShow this message\n"
-           L"/extract\tCreate MSI for silent installation\n"
-           L"/defaults\tCreate MSI for silent installation (for use with an Orvanta.defaults "
-           L"file)\n";
+    // The switches stay as they are typed, in every language.
+    return UiText(IDS_HELP_OPTIONS) + L"\n" + L"\n" + L"/help\t" + UiText(IDS_HELP_HELP) + L"\n" +
+           L"/extract\t" + UiText(IDS_HELP_EXTRACT) + L"\n" + L"/defaults\t" +
+           UiText(IDS_HELP_DEFAULTS) + L"\n";
 }

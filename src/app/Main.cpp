@@ -5,7 +5,10 @@
 
 #include "app/CommandLine.h"
 #include "app/DllSearch.h"
-#include "app/Messages.h"
+#include "resources/ResourceIds.h"
+#include "ui/Language.h"
+#include "ui/LanguageRule.h"
+#include "ui/Messages.h"
 #include "app/Setup.h"
 #include "common/Cancelled.h"
 #include "common/DamagedSetup.h"
@@ -13,6 +16,8 @@
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR arguments, int) {
     RestrictDllSearchToSystemDirectory();
+    // The windows speak the user's language, chosen as the setup UI chooses its own.
+    SetUiLanguage(ProductLanguageFor(UserUiLanguage()));
     const CommandLineOptions options = ParseCommandLine(arguments ? arguments : L"");
     if (options.showHelp) {
         ShowMessage(GetHelpText(), MB_ICONINFORMATION);
@@ -26,9 +31,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR arguments, int) {
         return 0;
     } catch (const DamagedSetup&) {
         // Logged with the resource where it was found.
-        ShowMessage(L"The setup file is damaged and cannot be used. Please download it again, "
-                    L"or copy it again from the original medium.",
-                    MB_ICONERROR);
+        ShowMessage(UiText(IDS_DAMAGED), MB_ICONERROR);
         return ERROR_FILE_CORRUPT;
     } catch (const std::runtime_error& error) {
         const std::string text = std::string("Exception: ") + error.what();

@@ -6,11 +6,13 @@
 #include <cstdint>
 #include <memory>
 
-#include "app/Messages.h"
+#include "resources/ResourceIds.h"
+#include "ui/Language.h"
+#include "ui/Messages.h"
 #include "common/UniqueHandle.h"
 #include "log/Logger.h"
 #include "package/PackageCreation.h"
-#include "package/ProgressWindow.h"
+#include "ui/ProgressWindow.h"
 #include "payload/ExeImage.h"
 #include "payload/SatelliteSet.h"
 #include "workspace/ChildProcess.h"
@@ -49,16 +51,13 @@ void StartWindowsFeatures() {
 
 void AnswerSetupFailure(bool started, DWORD exitCode) {
     if (!started) {
-        ShowMessage(L"Failed to start Setup. Please contact Technical Support.", MB_ICONERROR);
+        ShowMessage(UiText(IDS_START_FAILED), MB_ICONERROR);
         return;
     }
     if (exitCode == 0 || FrameworkKeyPresent()) {
         return;
     }
-    const int answer = ShowMessage(
-        L"Failed to start Setup. It looks like Microsoft .NET 3.5 has been turned off on this "
-        L"computer.\nOpen the Windows Features app to turn it back on?",
-        MB_OKCANCEL | MB_ICONERROR);
+    const int answer = ShowMessage(UiText(IDS_FRAMEWORK_QUESTION), MB_OKCANCEL | MB_ICONERROR);
     if (answer == IDOK) {
         StartWindowsFeatures();
     }
@@ -79,13 +78,12 @@ uint64_t LayoutSize(const ExeImage& image) {
 
 int RunInstall(HINSTANCE instance, const std::wstring& workspace) {
     if (!IsSupportedWindows()) {
-        ShowMessage(L"This product can only be installed on Windows 7 Service Pack 1 or higher",
-                    MB_ICONERROR);
+        ShowMessage(UiText(IDS_TOO_OLD), MB_ICONERROR);
         return 1;
     }
     // Released after the payloads and satellites: a window shown stays while they go. The
     // second counts from here, as loading the image reads the medium too.
-    ProgressWindow progress(instance, L"Preparing setup...");
+    ProgressWindow progress(instance, UiText(IDS_PREPARING));
     ExeImage image;
     progress.SetTotal(LayoutSize(image));
 

@@ -3,9 +3,11 @@
 #include <shellapi.h>
 
 #include "common/SystemPaths.h"
-#include "package/ExtractDialog.h"
-#include "package/ExtractResultDialog.h"
-#include "package/ProgressWindow.h"
+#include "ui/ExtractDialog.h"
+#include "ui/ExtractResultDialog.h"
+#include "resources/ResourceIds.h"
+#include "ui/Language.h"
+#include "ui/ProgressWindow.h"
 #include "package/PropertyEditing.h"
 #include "payload/ExeImage.h"
 #include "workspace/ScopedFile.h"
@@ -44,7 +46,7 @@ int RunPackageCreation(HINSTANCE instance, bool defaultsMode) {
     const bool noEula = options.noEula;
 
     // Its bar is full while the package is edited and committed.
-    ProgressWindow progress(instance, L"Creating the package...");
+    ProgressWindow progress(instance, UiText(IDS_CREATING_PACKAGE));
     ExeImage image;
     progress.SetTotal(image.ResourceSize(kPackageResource));
     ScopedFile package;

@@ -41,3 +41,20 @@
 // Progress window (158).
 #define IDC_PROGRESS_TEXT 1016
 #define IDC_PROGRESS_BAR 1017
+
+// Texts of the string table, in every language.
+#define IDS_HELP_OPTIONS 200
+#define IDS_HELP_HELP 201
+#define IDS_HELP_EXTRACT 202
+#define IDS_HELP_DEFAULTS 203
+#define IDS_TOO_OLD 204
+#define IDS_START_FAILED 205
+#define IDS_FRAMEWORK_QUESTION 206
+#define IDS_DAMAGED 207
+#define IDS_PREPARING 208
+#define IDS_CREATING_PACKAGE 209
+#define IDS_CANCELLING 210
+#define IDS_SAVE_TITLE 211
+#define IDS_MSI_FILES 212
+#define IDS_ALL_FILES 213
+#define IDS_DEFAULT_FOLDER 214

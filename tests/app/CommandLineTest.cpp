@@ -1,5 +1,5 @@
 #include "app/CommandLine.h"
-#include "app/Messages.h"
+#include "ui/Messages.h"
 
 #include <gtest/gtest.h>
 

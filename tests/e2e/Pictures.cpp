@@ -1,7 +1,7 @@
 // Drives the bootstrapper's windows as a user would and saves each as a bitmap, for the
 // pictures of the README (scripts/render-pictures.sh turns them into PNG files).
 // Usage: ui_pictures <output directory>
-#include "package/ProgressWindow.h"
+#include "ui/ProgressWindow.h"
 #include "resources/ResourceIds.h"
 
 #include "Driver.h"

@@ -1,4 +1,4 @@
-#include "package/EulaDialog.h"
+#include "ui/EulaDialog.h"
 
 #include <richedit.h>
 

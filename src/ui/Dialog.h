@@ -6,7 +6,8 @@
 #include <stdexcept>
 #include <utility>
 
-#include "app/Messages.h"
+#include "ui/Language.h"
+#include "ui/Messages.h"
 #include "common/UniqueHandle.h"
 #include "resources/ResourceIds.h"
 
@@ -54,8 +55,11 @@ template <typename T> class Dialog {
             throw std::runtime_error("Dialog: Reentrance not allowed");
         }
         activeInstance = static_cast<T*>(this);
-        const INT_PTR result =
-            DialogBoxParamW(nullptr, MAKEINTRESOURCEW(templateId), owner, StaticDialogProc, 0);
+        // The template in the user's language, else the English one.
+        const DLGTEMPLATE* const found = UiDialogTemplate(templateId);
+        const INT_PTR result = found ? DialogBoxIndirectParamW(GetModuleHandleW(nullptr), found,
+                                                               owner, StaticDialogProc, 0)
+                                     : -1;
         activeInstance = nullptr;
         if (failure_) {
             std::rethrow_exception(std::exchange(failure_, nullptr));

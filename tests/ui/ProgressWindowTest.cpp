@@ -1,4 +1,4 @@
-#include "package/ProgressWindow.h"
+#include "ui/ProgressWindow.h"
 
 #include "common/Cancelled.h"
 #include "resources/ResourceIds.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "package/Dialog.h"
+#include "ui/Dialog.h"
 
 // Tells that the package has been written and offers to show it in Explorer.
 class ExtractResultDialog : public Dialog<ExtractResultDialog> {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "package/Dialog.h"
+#include "ui/Dialog.h"
 
 // The licence agreement, shown from the option dialog before its box that accepts the
 // agreement for the users can be ticked. Ends with IDOK when accepted.

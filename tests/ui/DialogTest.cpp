@@ -1,6 +1,6 @@
-#include "package/EulaDialog.h"
-#include "package/ExtractDialog.h"
-#include "package/ExtractResultDialog.h"
+#include "ui/EulaDialog.h"
+#include "ui/ExtractDialog.h"
+#include "ui/ExtractResultDialog.h"
 #include "package/PackageCreation.h"
 #include "package/WindowsInstaller.h"
 

@@ -1,4 +1,4 @@
-#include "package/ExtractResultDialog.h"
+#include "ui/ExtractResultDialog.h"
 
 ExtractResultDialog::ExtractResultDialog(HINSTANCE instance)
     : Dialog<ExtractResultDialog>(instance, IDD_EXTRACT_RESULT, nullptr) {}

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "package/Dialog.h"
+#include "ui/Dialog.h"
 
 // The options of a package for silent installation and, through the save dialog, the
 // file to write it to. Ends with IDOK only once a file has been chosen. For /defaults the

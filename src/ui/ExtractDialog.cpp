@@ -1,10 +1,12 @@
-#include "package/ExtractDialog.h"
+#include "ui/ExtractDialog.h"
+
+#include "ui/Language.h"
 
 #include <commctrl.h>
 #include <commdlg.h>
 
 #include "common/SystemPaths.h"
-#include "package/EulaDialog.h"
+#include "ui/EulaDialog.h"
 
 namespace {
 
@@ -51,7 +53,7 @@ INT_PTR ExtractDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     if (message == WM_INITDIALOG) {
         // The title comes from the template, and this dialog has no icons of its own.
         SendDlgItemMessageW(window, IDC_INSTALL_DIR, EM_SETCUEBANNER, FALSE,
-                            reinterpret_cast<LPARAM>(L"[Default]"));
+                            reinterpret_cast<LPARAM>(UiText(IDS_DEFAULT_FOLDER).c_str()));
         SetFocus(GetDlgItem(window, IDC_CREATE));
         if (defaultsMode) {
             HideExtractOnlyOptions();
@@ -89,7 +91,12 @@ void ExtractDialog::ChoosePackagePath() {
     OPENFILENAMEW choice{};
     choice.lStructSize = sizeof(choice);
     choice.hwndOwner = window;
-    choice.lpstrFilter = L"MSI files\0*.msi\0All files\0*.*\0";
+    // Pairs of a name and a pattern, each ended by a NUL, and a NUL after the last.
+    const std::wstring filter = UiText(IDS_MSI_FILES) + L'\0' + L"*.msi" + L'\0' +
+                                UiText(IDS_ALL_FILES) + L'\0' + L"*.*" + L'\0';
+    const std::wstring title = UiText(IDS_SAVE_TITLE);
+    choice.lpstrFilter = filter.c_str();
+    choice.lpstrTitle = title.c_str();
     choice.lpstrFile = file;
     choice.nMaxFile = MAX_PATH;
     choice.Flags = OFN_OVERWRITEPROMPT;

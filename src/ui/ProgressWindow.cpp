@@ -1,4 +1,4 @@
-#include "package/ProgressWindow.h"
+#include "ui/ProgressWindow.h"
 
 #include <commctrl.h>
 
@@ -7,7 +7,8 @@
 #include <utility>
 
 #include "common/Cancelled.h"
-#include "package/Dialog.h"
+#include "ui/Dialog.h"
+#include "ui/Language.h"
 
 namespace {
 
@@ -82,7 +83,7 @@ class ProgressDialog : public Dialog<ProgressDialog> {
             if (LOWORD(wParam) == IDCANCEL) {
                 shared_.cancelRequested = true;
                 EnableWindow(GetDlgItem(window, IDCANCEL), FALSE);
-                SetDlgItemTextW(window, IDC_PROGRESS_TEXT, L"Cancelling...");
+                SetDlgItemTextW(window, IDC_PROGRESS_TEXT, UiText(IDS_CANCELLING).c_str());
             }
             return TRUE;
         case WM_DESTROY:
@@ -140,7 +141,8 @@ void ReadInWhatTheWindowNeeds(HINSTANCE instance) {
     };
     readIn(MAKEINTRESOURCEW(IDD_PROGRESS), RT_DIALOG);
     // Every icon of the group, not only the two the dialog takes: asking the system which
-    // those are makes it open the display, which a run that shows nothing would pay for. The group is a 6-byte header and 14-byte entries, each ending in the icon's id.
+    // those are makes it open the display, which a run that shows nothing would pay for. The group
+    // is a 6-byte header and 14-byte entries, each ending in the icon's id.
     const auto [group, groupSize] = readIn(MAKEINTRESOURCEW(IDI_SETUP), RT_GROUP_ICON);
     if (group != nullptr && groupSize >= 6) {
         WORD count = 0;

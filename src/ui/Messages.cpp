@@ -1,4 +1,4 @@
-#include "app/Messages.h"
+#include "ui/Messages.h"
 
 std::wstring GetProductTitle() {
     return std::wstring(L"Orvanta Vellumo") + L" Setup";
