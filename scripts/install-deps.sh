@@ -20,6 +20,8 @@ command -v xxhsum >/dev/null || need+=(xxhash)
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
 command -v convert >/dev/null && convert -version 2>/dev/null | grep -q ImageMagick || need+=(imagemagick)
 command -v xwd >/dev/null || need+=(x11-apps)
+# Japanese and Chinese glyphs: Wine draws the dialogs' shell font with this font in a ja or zh process.
+[ -f /usr/share/fonts/truetype/wqy/wqy-microhei.ttc ] || need+=(fonts-wqy-microhei)
 # Authenticode signing, and the throwaway certificates of its test.
 command -v osslsigncode >/dev/null || need+=(osslsigncode)
 command -v openssl >/dev/null || need+=(openssl)

@@ -1,16 +1,13 @@
 #pragma once
 
 #include "common/UniqueHandle.h"
+#include "ui/LanguageRule.h"
 
 #include <string>
 #include <vector>
 
-// The user's UI language as a locale name ("de-DE"); empty when Windows names none.
-std::wstring UserUiLanguage();
-
-// The satellite folders to try for a locale name, most specific first, then "en-US":
-// "de-AT" gives "de-AT", "de", "en-US"; Chinese goes through its script, so "zh-CN" gives
-// "zh-CN", "zh-Hans", "zh", "en-US". A name that is not a plain language tag is skipped.
+// The satellite folders to try for a locale name: the product language the bootstrapper
+// also chooses for it (ui/LanguageRule.h), then "en-US": "de-AT" gives "de", "en-US".
 std::vector<std::wstring> SatelliteCandidates(const std::wstring& localeName);
 
 // The setup UI's strings: from the first "<tag>\SetupUI.resources.dll" beside the program

@@ -45,12 +45,6 @@ std::wstring StringFromBlock(HRSRC block, UINT id) {
 
 } // namespace
 
-std::wstring UserUiLanguage() {
-    wchar_t name[LOCALE_NAME_MAX_LENGTH] = {};
-    const LCID locale = MAKELCID(GetUserDefaultUILanguage(), SORT_DEFAULT);
-    return LCIDToLocaleName(locale, name, LOCALE_NAME_MAX_LENGTH, 0) > 0 ? name : L"";
-}
-
 void SetUiLanguage(const std::wstring& productLanguage) {
     ChosenLanguage() = productLanguage;
 }

@@ -8,9 +8,6 @@
 // resources of the executable in each product language; they are looked up in the chosen
 // language, and in English where that language has none.
 
-// The user's UI language as a locale name ("de-AT"); empty when Windows names none.
-std::wstring UserUiLanguage();
-
 // Chooses the product language ("de", "en-US", ... "zh-Hans") whose texts are used from
 // now on; until it is called, English.
 void SetUiLanguage(const std::wstring& productLanguage);

@@ -1,5 +1,7 @@
 #include "ui/LanguageRule.h"
 
+#include <windows.h>
+
 #include <algorithm>
 
 namespace {
@@ -10,6 +12,12 @@ bool IsProductLanguage(std::wstring_view tag) {
 }
 
 } // namespace
+
+std::wstring UserUiLanguage() {
+    wchar_t name[LOCALE_NAME_MAX_LENGTH] = {};
+    const LCID locale = MAKELCID(GetUserDefaultUILanguage(), SORT_DEFAULT);
+    return LCIDToLocaleName(locale, name, LOCALE_NAME_MAX_LENGTH, 0) > 0 ? name : L"";
+}
 
 std::wstring ProductLanguageFor(const std::wstring& localeName) {
     if (IsProductLanguage(localeName)) {

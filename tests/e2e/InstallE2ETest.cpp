@@ -31,30 +31,6 @@ struct FrameworkKey : RegistryKeyOverride {
         : RegistryKeyOverride(HKEY_LOCAL_MACHINE, kFrameworkKey, present, KEY_WOW64_32KEY) {}
 };
 
-// A copy of a file, removed again at the end of the scope. A copy that stays (in the
-// system directory of the prefix, say) would change every later run, so failing to remove
-// it fails the test; a program started from it may still be ending.
-class PlacedCopy {
-  public:
-    PlacedCopy(const std::wstring& from, const std::wstring& to) : path_(to) {
-        EXPECT_TRUE(CopyFileW(from.c_str(), to.c_str(), FALSE)) << GetLastError();
-    }
-    ~PlacedCopy() {
-        const ULONGLONG deadline = GetTickCount64() + 20000;
-        while (!DeleteFileW(path_.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) {
-            if (GetTickCount64() >= deadline) {
-                ADD_FAILURE() << "cannot remove " << testing::PrintToString(path_) << ": "
-                              << GetLastError();
-                return;
-            }
-            Sleep(50);
-        }
-    }
-
-  private:
-    std::wstring path_;
-};
-
 // Whether this process can open the file with the access, sharing everything.
 bool CanOpen(const std::wstring& path, DWORD access) {
     return static_cast<bool>(UniqueFileHandle(

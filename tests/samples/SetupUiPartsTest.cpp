@@ -49,17 +49,19 @@ TEST(SetupConfig, RefusesDamageAndFilesOutsideTheProgramsFolder) {
     }
 }
 
-TEST(SatelliteCandidates, GoFromTheLocaleToItsLanguageThenToUsEnglish) {
+// The bootstrapper's rule, then US English; a name that is no product language never
+// becomes a folder name.
+TEST(SatelliteCandidates, GoFromTheLocaleToItsProductLanguageThenToUsEnglish) {
     const struct {
         const wchar_t* locale;
         std::vector<std::wstring> candidates;
     } cases[] = {
-        {L"de-AT", {L"de-AT", L"de", L"en-US"}},
-        {L"pt-BR", {L"pt-BR", L"pt", L"en-US"}},
-        {L"zh-CN", {L"zh-CN", L"zh-Hans", L"zh", L"en-US"}},
-        {L"zh-TW", {L"zh-TW", L"zh-Hant", L"zh", L"en-US"}},
-        {L"sr-Latn-RS", {L"sr-Latn-RS", L"sr-Latn", L"sr", L"en-US"}},
-        {L"en-US", {L"en-US", L"en"}},
+        {L"de-AT", {L"de", L"en-US"}},
+        {L"pt-BR", {L"pt-BR", L"en-US"}},
+        {L"zh-CN", {L"zh-Hans", L"en-US"}},
+        {L"zh-TW", {L"en-US"}},
+        {L"sr-Latn-RS", {L"en-US"}},
+        {L"en-US", {L"en-US"}},
         {L"", {L"en-US"}},
         {L"..\\x", {L"en-US"}},
     };
