@@ -1,6 +1,10 @@
 // Drives the bootstrapper's windows as a user would and saves each as a bitmap, for the
 // pictures of the README (scripts/render-pictures.sh turns them into PNG files).
-// Usage: ui_pictures <output directory>
+// Usage: ui_pictures <output directory> [de | ja]
+// With a language, only the progress window and the option dialog of /extract, in that
+// language: run it under that language's LC_ALL, which the bootstrapper it starts inherits.
+#include "ui/Language.h"
+#include "ui/LanguageRule.h"
 #include "ui/ProgressWindow.h"
 #include "resources/ResourceIds.h"
 
@@ -16,6 +20,20 @@ namespace {
 
 std::wstring output;
 int failures = 0;
+
+// A language pictured besides English: the product language the process must have chosen
+// from its LC_ALL (it also names the pictures), and texts of its own that show the windows
+// really are in it.
+struct PictureLanguage {
+    const wchar_t* productLanguage;
+    const wchar_t* optionsCaption;
+    const wchar_t* cancel;
+};
+
+const PictureLanguage kLanguages[] = {
+    {L"de", L"Paket für unbeaufsichtigte Installation erstellen", L"Abbrechen"},
+    {L"ja", L"サイレント インストール用パッケージの作成", L"キャンセル"},
+};
 
 void Fail(const char* what) {
     std::fprintf(stderr, "ui_pictures: %s\n", what);
@@ -129,31 +147,76 @@ void ExceptionBox() {
 
 // The progress window of a slow layout, shown by this program, which carries the
 // bootstrapper's resources: a real slow medium needs root.
-void ProgressPicture() {
-    ProgressWindow progress(GetModuleHandleW(nullptr), L"Preparing setup...");
+void ProgressPicture(const std::wstring& text, const std::wstring& cancel, const wchar_t* name) {
+    ProgressWindow progress(GetModuleHandleW(nullptr), text);
     progress.SetTotal(1000);
     progress.Copied(450);
-    Save(WaitForWindowWhere(GetCurrentProcessId(),
-                            [](HWND window) { return GetDlgItem(window, IDC_PROGRESS_BAR); }),
-         L"progress.bmp");
+    HWND window = WaitForWindowWhere(GetCurrentProcessId(), [](HWND window) {
+        return GetDlgItem(window, IDC_PROGRESS_BAR) != nullptr;
+    });
+    if (window && WindowText(GetDlgItem(window, IDCANCEL)) != cancel) {
+        Fail("the progress window is not in the language asked for");
+    }
+    Save(window, name);
     progress.Finish();
+}
+
+// The option dialog of /extract, found by its caption in the language, then cancelled.
+void OptionsPicture(const PictureLanguage& language, const std::wstring& name) {
+    SetupRun run(L"PackageSetup", L"/extract");
+    HWND options = run.Window(language.optionsCaption);
+    if (!options) {
+        Fail("no option dialog in the language asked for");
+        return;
+    }
+    if (WindowText(GetDlgItem(options, IDCANCEL)) != language.cancel) {
+        Fail("the option dialog's buttons are not in the language asked for");
+    }
+    Save(options, name.c_str());
+    Click(options, IDCANCEL);
+    run.setup.Wait(20000);
+}
+
+// The process chooses its language as the bootstrapper does, so a wrong LC_ALL shows here
+// rather than as English pictures under another language's name.
+void LanguagePictures(const std::wstring& productLanguage) {
+    const PictureLanguage* language = nullptr;
+    for (const PictureLanguage& candidate : kLanguages) {
+        language = productLanguage == candidate.productLanguage ? &candidate : language;
+    }
+    if (!language) {
+        Fail("no pictures are made in that language");
+        return;
+    }
+    if (ProductLanguageFor(UserUiLanguage()) != productLanguage) {
+        Fail("this process's user language is another one: run it under that language's LC_ALL");
+        return;
+    }
+    SetUiLanguage(productLanguage);
+    ProgressPicture(UiText(IDS_PREPARING), language->cancel,
+                    (L"progress-" + productLanguage + L".bmp").c_str());
+    OptionsPicture(*language, L"extract-options-" + productLanguage + L".bmp");
 }
 
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: ui_pictures <output directory>\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: ui_pictures <output directory> [de | ja]\n");
         return 2;
     }
     output = argv[1];
     if (output.back() != L'\\') {
         output += L'\\';
     }
+    if (argc == 3) {
+        LanguagePictures(argv[2]);
+        return failures == 0 ? 0 : 1;
+    }
     ExtractFlow();
     FirstWindow(L"PackageSetup", L"/defaults", kOptions, L"defaults-options.bmp", IDCANCEL);
     FirstWindow(L"OrvantaSetup", L"/help", L"Orvanta Vellumo Setup", L"help-message.bmp", IDOK);
     ExceptionBox();
-    ProgressPicture();
+    ProgressPicture(L"Preparing setup...", L"Cancel", L"progress.bmp");
     return failures == 0 ? 0 : 1;
 }

@@ -130,7 +130,8 @@ TEST_F(ResourceReaderTest, WalksToTheBinPayloadOrNamesTheFailingOperation) {
 
 TEST_F(ResourceReaderTest, CopiesEverySizeAroundTheChunkLengthExactly) {
     const uint32_t MiB = 1024 * 1024;
-    const std::vector<uint32_t> sizes{0, 1, MiB - 1, MiB, MiB + 1, 3 * MiB};
+    // The first copy, which warms up, is digested on a thread beside it.
+    const std::vector<uint32_t> sizes{3 * MiB, 0, 1, MiB - 1, MiB, MiB + 1};
     std::vector<ResourceNode> payloads;
     for (std::size_t index = 0; index < sizes.size(); ++index) {
         payloads.push_back(BinPayload(static_cast<uint16_t>(132 + index),
@@ -146,7 +147,8 @@ TEST_F(ResourceReaderTest, CopiesEverySizeAroundTheChunkLengthExactly) {
         EXPECT_EQ(ReadBytes(out), Pattern(sizes[index], static_cast<uint32_t>(index)))
             << sizes[index];
     }
-    EXPECT_EQ(OpenHandleCount(), handles);
+    // Wine lets go of what the digest threads held a little after they end.
+    EXPECT_EQ(SettledHandleCount(handles), handles);
 }
 
 // Every structure the walk reads must lie inside the resource data, the data inside the
