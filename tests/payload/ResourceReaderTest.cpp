@@ -252,7 +252,8 @@ TEST_F(ResourceReaderTest, CopyFailuresLeaveNoFileAndAreLoggedWithTheirCode) {
         expectedLog += c.line;
         EXPECT_EQ(LogText(), expectedLog);
     }
-    EXPECT_EQ(OpenHandleCount(), handles);
+    // A copy of more than one chunk has a digest thread, whose handles Wine lets go of late.
+    EXPECT_EQ(SettledHandleCount(handles), handles);
     CloseHandle(readable);
     CloseHandle(writeOnly);
 }
