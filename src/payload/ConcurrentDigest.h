@@ -6,10 +6,11 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <thread>
 
 // Digests the chunks of a copy on a thread of its own, so that digesting one chunk overlaps
-// writing it and reading the next: the check costs no time of the copy's own.
+// writing it and reading the next: the check costs no time of the copy's own. The thread is
+// the system's own: the thread library makes an event at the first contended start or join,
+// a handle that stays for the rest of the process.
 class ConcurrentDigest {
   public:
     ConcurrentDigest();
@@ -40,6 +41,7 @@ class ConcurrentDigest {
         UniqueKernelHandle event_;
     };
 
+    static DWORD WINAPI ThreadMain(void* self);
     void Run();
     void WaitUntilIdle();
 
@@ -51,5 +53,5 @@ class ConcurrentDigest {
     std::atomic<bool> stopping_{false};
     Signal work_;
     Signal done_;
-    std::thread thread_;
+    UniqueKernelHandle thread_;
 };
