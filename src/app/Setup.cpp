@@ -5,6 +5,8 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <numeric>
+#include <vector>
 
 #include "resources/ResourceIds.h"
 #include "ui/Language.h"
@@ -17,6 +19,7 @@
 #include "payload/SatelliteSet.h"
 #include "workspace/ChildProcess.h"
 #include "workspace/DeadWorkspaces.h"
+#include "workspace/FreeSpace.h"
 #include "workspace/ScopedFile.h"
 #include "workspace/Workspace.h"
 #include "workspace/WorkspaceLayout.h"
@@ -63,17 +66,17 @@ void AnswerSetupFailure(bool started, DWORD exitCode) {
     }
 }
 
-// Every byte the layout copies; a resource that cannot be found counts nothing here and
-// fails where it is copied.
-uint64_t LayoutSize(const ExeImage& image) {
-    uint64_t total = 0;
+// The size of every file the layout copies; a resource that cannot be found counts
+// nothing here and fails where it is copied.
+std::vector<uint64_t> LayoutFileSizes(const ExeImage& image) {
+    std::vector<uint64_t> sizes;
     for (const PayloadFile& payload : kPayloads) {
-        total += image.ResourceSize(payload.resourceId);
+        sizes.push_back(image.ResourceSize(payload.resourceId));
     }
     for (const Satellite& satellite : kSatellites) {
-        total += image.ResourceSize(satellite.resourceId);
+        sizes.push_back(image.ResourceSize(satellite.resourceId));
     }
-    return total;
+    return sizes;
 }
 
 int RunInstall(HINSTANCE instance, const std::wstring& workspace) {
@@ -85,7 +88,17 @@ int RunInstall(HINSTANCE instance, const std::wstring& workspace) {
     // second counts from here, as loading the image reads the medium too.
     ProgressWindow progress(instance, UiText(IDS_PREPARING));
     ExeImage image;
-    progress.SetTotal(LayoutSize(image));
+    const std::vector<uint64_t> sizes = LayoutFileSizes(image);
+    progress.SetTotal(std::accumulate(sizes.begin(), sizes.end(), uint64_t{0}));
+
+    // Said before the first byte is written, rather than found hundreds of megabytes later.
+    // The box names the temporary folder, which the user knows, not this run's own in it.
+    if (const auto shortage = FindShortageIn(workspace, sizes)) {
+        progress.Finish();
+        ReportNoRoom(IDS_NO_ROOM_FOR_SETUP, ContainingFolder(ContainingFolder(workspace)),
+                     shortage->neededBytes, shortage->freeBytes);
+        return ERROR_DISK_FULL;
+    }
 
     // Each payload's owner learns its path only once the copy has returned, so a
     // payload whose copy failed is never deleted by it. Each is locked at once, so that

@@ -7,10 +7,13 @@
 #include "ui/ExtractResultDialog.h"
 #include "resources/ResourceIds.h"
 #include "ui/Language.h"
+#include "ui/Messages.h"
 #include "ui/ProgressWindow.h"
 #include "package/PropertyEditing.h"
 #include "payload/ExeImage.h"
+#include "workspace/FreeSpace.h"
 #include "workspace/ScopedFile.h"
+#include "workspace/Workspace.h"
 
 namespace {
 
@@ -18,6 +21,16 @@ constexpr uint16_t kPackageResource = 135;
 
 const wchar_t* Flag(bool value) {
     return value ? L"#1" : L"#0";
+}
+
+// 0 when there is no such file.
+uint64_t ExistingFileSize(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        return 0;
+    }
+    return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
 } // namespace
@@ -48,7 +61,16 @@ int RunPackageCreation(HINSTANCE instance, bool defaultsMode) {
     // Its bar is full while the package is edited and committed.
     ProgressWindow progress(instance, UiText(IDS_CREATING_PACKAGE));
     ExeImage image;
-    progress.SetTotal(image.ResourceSize(kPackageResource));
+    const uint64_t packageSize = image.ResourceSize(kPackageResource);
+    progress.SetTotal(packageSize);
+    // The file a package replaces frees its space.
+    const std::wstring folder = ContainingFolder(packagePath);
+    if (const auto shortage =
+            FindShortageIn(folder, {packageSize}, ExistingFileSize(packagePath))) {
+        progress.Finish();
+        ReportNoRoom(IDS_NO_ROOM_FOR_PACKAGE, folder, shortage->neededBytes, shortage->freeBytes);
+        return ERROR_DISK_FULL;
+    }
     ScopedFile package;
     image.ExtractResource(kPackageResource, packagePath, &progress);
     // From here on a failure deletes the package.

@@ -151,3 +151,13 @@ std::wstring CreateWorkspace() {
     HeldWorkspaces().push_back(std::move(workspace));
     return path;
 }
+
+std::wstring ContainingFolder(const std::wstring& path) {
+    const size_t end = !path.empty() && path.back() == L'\\' ? path.size() - 1 : path.size();
+    const size_t separator = path.rfind(L'\\', end == 0 ? 0 : end - 1);
+    if (separator == std::wstring::npos) {
+        return {};
+    }
+    std::wstring folder = path.substr(0, separator);
+    return folder.size() == 2 && folder[1] == L':' ? folder + L"\\" : folder;
+}

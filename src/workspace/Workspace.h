@@ -16,3 +16,7 @@ std::wstring CreateWorkspace();
 // open for attributes alone takes no part in the sharing checks. Empty when the name is
 // such a link or cannot be opened with the access. The path ends in a backslash.
 UniqueFileHandle OpenDirectoryItself(const std::wstring& path, DWORD access);
+
+// The folder that holds a file or folder, named as a user would: no backslash at the end
+// but after a drive ("C:\"). A trailing backslash on the path is no component of its own.
+std::wstring ContainingFolder(const std::wstring& path);

@@ -26,15 +26,16 @@ inline std::wstring NewDirectory(const std::wstring& parent,
     return made.size() == 1 ? parent + made[0] + L"\\" : std::wstring();
 }
 
-// One run of a bootstrapper variant with its own temporary directory, or with that of an
-// earlier run beside which it runs; the stand-ins it starts record themselves in a file of
-// that directory.
+// One run of a bootstrapper variant with its own temporary directory (in the parent given,
+// or in this process's), or with that of an earlier run beside which it runs; the stand-ins it
+// starts record themselves in a file of that directory.
 class InstallRun {
   public:
     explicit InstallRun(const std::wstring& program, DWORD setupUiExitCode = 0,
                         const std::wstring& currentDirectory = {},
-                        const std::wstring& setupUiHold = {}, const InstallRun* besides = nullptr)
-        : temp(besides ? besides->temp : std::make_shared<TempDir>(L"install")) {
+                        const std::wstring& setupUiHold = {}, const InstallRun* besides = nullptr,
+                        const std::wstring& tempParent = {})
+        : temp(besides ? besides->temp : std::make_shared<TempDir>(L"install", tempParent)) {
         auto environment = TempAt(temp->path());
         environment[L"STANDIN_RECORD"] = record;
         environment[L"STANDIN_EXIT_CODE"] = std::to_wstring(setupUiExitCode);

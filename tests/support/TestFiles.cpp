@@ -8,9 +8,13 @@ namespace {
 std::atomic<unsigned> counter{0};
 }
 
-TempDir::TempDir(const std::wstring& label) {
+TempDir::TempDir(const std::wstring& label, const std::wstring& parent) {
     wchar_t temp[MAX_PATH + 1] = {};
-    GetTempPathW(MAX_PATH, temp);
+    if (parent.empty()) {
+        GetTempPathW(MAX_PATH, temp);
+    } else {
+        parent.copy(temp, MAX_PATH);
+    }
     for (;;) {
         path_ = std::wstring(temp) + L"ovt-" + label + L"-" +
                 std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(counter++) + L"\\";

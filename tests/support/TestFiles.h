@@ -11,7 +11,8 @@
 // the object goes. The path ends in a backslash.
 class TempDir {
   public:
-    explicit TempDir(const std::wstring& label = L"t");
+    // Made in the parent (ending in a backslash), or in the temporary directory.
+    explicit TempDir(const std::wstring& label = L"t", const std::wstring& parent = {});
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     ~TempDir();

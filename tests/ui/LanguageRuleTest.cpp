@@ -1,4 +1,5 @@
 #include "ui/LanguageRule.h"
+#include "ui/Messages.h"
 
 #include <gtest/gtest.h>
 
@@ -21,6 +22,26 @@ TEST(LanguageRule, ChoosesAProductLanguageForTheUsersUiLanguage) {
     for (const auto& c : cases) {
         EXPECT_EQ(ProductLanguageFor(c.locale), c.chosen)
             << testing::PrintToString(std::wstring(c.locale));
+    }
+}
+
+// The figures and the folder go where each language puts them; a folder name is put in as
+// it is, whatever % it has.
+TEST(Messages, ValuesGoInTheirPlacesAndAreNeverReadForPlaceholders) {
+    const std::vector<std::wstring> values = {L"551", L"C:\\100%2 %s %1", L"12"};
+    const struct {
+        const wchar_t* text;
+        const wchar_t* filled;
+    } cases[] = {
+        {L"It needs %1 MB in %2, and %3 MB are free.",
+         L"It needs 551 MB in C:\\100%2 %s %1, and 12 MB are free."},
+        {L"%2 に %1 MB 必要ですが、空き領域は %3 MB です。",
+         L"C:\\100%2 %s %1 に 551 MB 必要ですが、空き領域は 12 MB です。"},
+        {L"%4 and %0 and 100% and %", L"%4 and %0 and 100% and %"},
+        {L"%%1", L"%551"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(FillIn(c.text, values), c.filled) << testing::PrintToString(std::wstring(c.text));
     }
 }
 
