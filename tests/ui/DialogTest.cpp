@@ -422,9 +422,10 @@ TEST(PackageCreation, APackageWhoseCommitFailedIsNotLeftAtTheChosenPath) {
     WindowsInstaller* api = GetWindowsInstaller();
     ASSERT_NE(api, nullptr);
     const FailingCommit failing(*api);
-    // Some run makes one event that stays for the process's life, at a moment that depends
-    // on timing (seen in the first or the second run, never after): so three runs are
-    // counted after the first, and a handle that every run leaves shows as three.
+    // The thread library makes one event for the process's life at the first start or join
+    // of a thread that meets another thread in it (the progress window's), a matter of
+    // timing: so three runs are counted after the first, and a handle that every run
+    // leaves shows as three.
     DWORD handles = 0;
     for (const bool defaultsMode : {false, true, false, true}) {
         SCOPED_TRACE(defaultsMode ? "/defaults" : "/extract");
