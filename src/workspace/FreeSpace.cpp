@@ -29,11 +29,16 @@ uint64_t ClusterBytesOf(const std::wstring& path) {
 } // namespace
 
 std::optional<VolumeSpace> ReadVolumeSpace(const std::wstring& folder) {
-    ULARGE_INTEGER freeForCaller{};
-    if (!GetDiskFreeSpaceExW(folder.c_str(), &freeForCaller, nullptr, nullptr)) {
+    if (folder.empty()) {
         return std::nullopt;
     }
-    return VolumeSpace{freeForCaller.QuadPart, ClusterBytesOf(folder)};
+    // A share ("\\server\share") is only read with a backslash at the end.
+    const std::wstring path = folder.back() == L'\\' ? folder : folder + L"\\";
+    ULARGE_INTEGER freeForCaller{};
+    if (!GetDiskFreeSpaceExW(path.c_str(), &freeForCaller, nullptr, nullptr)) {
+        return std::nullopt;
+    }
+    return VolumeSpace{freeForCaller.QuadPart, ClusterBytesOf(path)};
 }
 
 uint64_t SpaceTaken(const std::vector<uint64_t>& sizes, uint64_t clusterBytes) {
