@@ -39,19 +39,14 @@ void ConcurrentDigest::Signal::Wait(const std::atomic<bool>& condition) {
     sleeping_.store(false);
 }
 
-ConcurrentDigest::ConcurrentDigest()
-    : thread_(CreateThread(nullptr, 0, &ThreadMain, this, 0, nullptr)) {
-    if (!thread_) {
-        throw std::runtime_error("CreateThread failed");
-    }
-}
+ConcurrentDigest::ConcurrentDigest() : thread_([this] { Run(); }) {}
 
 ConcurrentDigest::~ConcurrentDigest() {
     WaitUntilIdle();
     stopping_.store(true);
     hasWork_.store(true);
     work_.Set();
-    WaitForSingleObject(thread_.get(), INFINITE);
+    thread_.Join();
 }
 
 void ConcurrentDigest::WaitUntilIdle() {
@@ -70,11 +65,6 @@ void ConcurrentDigest::Add(const void* data, size_t size) {
 uint64_t ConcurrentDigest::Value() {
     WaitUntilIdle();
     return digest_.Value();
-}
-
-DWORD WINAPI ConcurrentDigest::ThreadMain(void* self) {
-    static_cast<ConcurrentDigest*>(self)->Run();
-    return 0;
 }
 
 void ConcurrentDigest::Run() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/SystemThread.h"
 #include "common/UniqueHandle.h"
 #include "payload/Digest.h"
 
@@ -8,9 +9,7 @@
 #include <cstdint>
 
 // Digests the chunks of a copy on a thread of its own, so that digesting one chunk overlaps
-// writing it and reading the next: the check costs no time of the copy's own. The thread is
-// the system's own: the thread library makes an event at the first contended start or join,
-// a handle that stays for the rest of the process.
+// writing it and reading the next: the check costs no time of the copy's own.
 class ConcurrentDigest {
   public:
     ConcurrentDigest();
@@ -41,7 +40,6 @@ class ConcurrentDigest {
         UniqueKernelHandle event_;
     };
 
-    static DWORD WINAPI ThreadMain(void* self);
     void Run();
     void WaitUntilIdle();
 
@@ -53,5 +51,5 @@ class ConcurrentDigest {
     std::atomic<bool> stopping_{false};
     Signal work_;
     Signal done_;
-    UniqueKernelHandle thread_;
+    SystemThread thread_;
 };

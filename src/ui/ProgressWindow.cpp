@@ -176,7 +176,12 @@ ProgressWindow::ProgressWindow(HINSTANCE instance, std::wstring text) {
     shared_.text = std::move(text);
     shared_.finished.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (shared_.finished) {
-        thread_ = std::thread(ShowWhenSlow, std::ref(shared_), GetTickCount64());
+        // The window is only a sign of life: without a thread for it, the work goes on alone.
+        try {
+            thread_ =
+                SystemThread([this, begun = GetTickCount64()] { ShowWhenSlow(shared_, begun); });
+        } catch (const std::runtime_error&) {
+        }
     }
 }
 
@@ -204,12 +209,12 @@ void ProgressWindow::Finish() {
 }
 
 void ProgressWindow::Close() noexcept {
-    if (!thread_.joinable()) {
+    if (!thread_.Running()) {
         return;
     }
     SetEvent(shared_.finished.get());
     if (const HWND window = shared_.window) {
         PostMessageW(window, kCloseMessage, 0, 0);
     }
-    thread_.join();
+    thread_.Join();
 }

@@ -5,8 +5,8 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
-#include <thread>
 
+#include "common/SystemThread.h"
 #include "common/UniqueHandle.h"
 #include "payload/CopyObserver.h"
 
@@ -50,5 +50,5 @@ class ProgressWindow : public CopyObserver {
     void Close() noexcept;
 
     Shared shared_;
-    std::thread thread_;
+    SystemThread thread_;
 };

@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <system_error>
-
 #include "common/UniqueHandle.h"
 #include "workspace/Workspace.h"
 #include "workspace/WorkspaceLayout.h"
@@ -124,20 +122,15 @@ void ClearDeadWorkspaces(const std::wstring& workspace) {
 
 DeadWorkspaceSweep::DeadWorkspaceSweep(const std::wstring& workspace) {
     try {
-        thread_ = std::thread([workspace] {
+        thread_ = SystemThread([workspace] {
             try {
                 ClearDeadWorkspaces(workspace);
             } catch (...) {
                 // Out of memory: what is left stays for a later run.
             }
         });
-    } catch (const std::system_error&) {
+    } catch (const std::runtime_error&) {
+        // No thread to be had: cleared before the run's own work instead.
         ClearDeadWorkspaces(workspace);
-    }
-}
-
-DeadWorkspaceSweep::~DeadWorkspaceSweep() {
-    if (thread_.joinable()) {
-        thread_.join();
     }
 }

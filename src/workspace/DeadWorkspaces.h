@@ -1,7 +1,8 @@
 #pragma once
 
 #include <string>
-#include <thread>
+
+#include "common/SystemThread.h"
 
 // Deletes the payloads that runs which were killed left in the workspaces beside this
 // run's own, whose path ends in a backslash: only names of the install run's files, only
@@ -14,10 +15,9 @@ void ClearDeadWorkspaces(const std::wstring& workspace);
 class DeadWorkspaceSweep {
   public:
     explicit DeadWorkspaceSweep(const std::wstring& workspace);
-    ~DeadWorkspaceSweep();
     DeadWorkspaceSweep(const DeadWorkspaceSweep&) = delete;
     DeadWorkspaceSweep& operator=(const DeadWorkspaceSweep&) = delete;
 
   private:
-    std::thread thread_;
+    SystemThread thread_;
 };
