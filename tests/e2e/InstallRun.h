@@ -114,14 +114,16 @@ class PlacedCopy {
         EXPECT_TRUE(CopyFileW(from.c_str(), to.c_str(), FALSE)) << GetLastError();
     }
     ~PlacedCopy() {
-        const ULONGLONG deadline = GetTickCount64() + 20000;
-        while (!DeleteFileW(path_.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) {
-            if (GetTickCount64() >= deadline) {
-                ADD_FAILURE() << "cannot remove " << testing::PrintToString(path_) << ": "
-                              << GetLastError();
-                return;
+        DWORD error = ERROR_SUCCESS;
+        const bool removed = WaitUntil([&] {
+            if (DeleteFileW(path_.c_str())) {
+                return true;
             }
-            Sleep(50);
+            error = GetLastError();
+            return error == ERROR_FILE_NOT_FOUND;
+        });
+        if (!removed) {
+            ADD_FAILURE() << "cannot remove " << testing::PrintToString(path_) << ": " << error;
         }
     }
 
